@@ -1,0 +1,57 @@
+#include "xrhost/host.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "xrhost/format.h"
+#include "xrhost/journal.h"
+
+namespace xrhost {
+namespace {
+
+XRStatus configureSystem(XRHndlp, int32_t service, void* data, XRFlags) {
+    if (service != XR_CONFIG_SERVICE_TIME || !data) return XRStatusUnsupported;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    auto* t = static_cast<xrzTime_t*>(data);
+    t->gmt = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    t->offset = -static_cast<double>(local.tm_gmtoff);
+    return 0;
+}
+
+XRExtensionh loadExtension(XRHndlp, const char*, XRMemSize, XRJnlh) { return nullptr; }
+
+XRZCapturedp msgCaptureV(XRHndlp, XRPoolh, XRStatus, va_list) { return nullptr; }
+
+XRStatus msgFormatBuffV(XRHndlp, XRZFmtInfop, const XRChar* fmt, XRStrSize fmtL, XRChar* dest,
+                        XRStrSize destL, XRStrSize* cnvL, void*, va_list args) {
+    XRText text;
+    formatTo(text, fmt, static_cast<std::size_t>(std::max<XRStrSize>(fmtL, 0)), args);
+    return copyOut(text, dest, destL, cnvL);
+}
+
+XRZRenderedp msgRender(XRHndlp, XRZFmtInfop, XRPoolh, XRZCapturedp) { return nullptr; }
+
+XRZRenderedp msgRenderFmtV(XRHndlp, XRZFmtInfop, XRPoolh, const XRChar*, XRStrSize, va_list) {
+    return nullptr;
+}
+
+XRStatus msgStatusBuffV(XRHndlp h, XRZFmtInfop, XRStatus status, XRChar* dest, XRStrSize destL,
+                        XRStrSize* cnvL, va_list args) {
+    return copyOut(catalogMessage(Host::from(h)->catalog(), status, args), dest, destL, cnvL);
+}
+
+} // namespace
+
+Host::Host()
+    : rec_{nullptr,        nullptr,        &configureSystem, &loadExtension, &msgCaptureV,
+           &msgFormatBuffV, &msgRender,     &msgRenderFmtV,   &msgStatusBuffV} {}
+
+void Host::setDefaultLocale(XRLocaleh locale) {
+    nlsGlobal_.defaultLocale = locale;
+    rec_.sknls_global = &nlsGlobal_;
+}
+
+} // namespace xrhost

@@ -1,0 +1,131 @@
+#include "recording.h"
+
+namespace xrtest {
+
+std::vector<Call> Recorder::named(const std::string& op) const {
+    std::vector<Call> out;
+    for (const Call& c : calls)
+        if (c.op == op) out.push_back(c);
+    return out;
+}
+
+Word Recorder::record(const std::string& op, std::vector<Word> args) {
+    calls.push_back(Call{op, std::move(args), {}});
+    return next(op);
+}
+
+Word Recorder::record(const std::string& op, std::vector<Word> args, va_list values,
+                      XRStatus status) {
+    const bool dump = static_cast<std::uint32_t>(status) >= 0x807FC200u &&
+                      static_cast<std::uint32_t>(status) <= 0x807FC23Fu;
+    calls.push_back(Call{op, std::move(args),
+                         dump ? readDumpValues(status, values) : readShape(shape, values)});
+    return next(op);
+}
+
+std::vector<Word> readDumpValues(XRStatus code, va_list values) {
+    va_list ap;
+    va_copy(ap, values);
+    const auto low = static_cast<std::uint32_t>(code) & 0xFFu;
+    const int n = static_cast<int>(low & 0x0F) + 1;
+    const auto layout = low & 0xF0;
+    std::vector<Word> out;
+    if (layout == 0x10 || layout == 0x30) out.push_back(word(va_arg(ap, XRChar*))); // prefix
+    if (layout == 0x10 || layout == 0x20) out.push_back(word(va_arg(ap, void*)));   // owner
+    out.push_back(word(va_arg(ap, void*)));                                           // address
+    for (int i = 0; i < 2 * n; ++i) out.push_back(word(va_arg(ap, int)));
+    va_end(ap);
+    return out;
+}
+
+std::vector<Word> readShape(const std::string& shape, va_list values) {
+    va_list ap;
+    va_copy(ap, values);
+    std::vector<Word> out;
+    for (char k : shape) {
+        switch (k) {
+        case 'i': out.push_back(word(va_arg(ap, int))); break;
+        case 'u': out.push_back(word(va_arg(ap, unsigned))); break;
+        case 'l': out.push_back(word(va_arg(ap, std::int64_t))); break;
+        case 'p': out.push_back(word(va_arg(ap, void*))); break;
+        case 'd': out.push_back(word(va_arg(ap, double))); break;
+        default: break;
+        }
+    }
+    va_end(ap);
+    return out;
+}
+
+namespace {
+
+Recorder& of(XRJnlh j) { return *reinterpret_cast<RecordingJournal*>(j)->recorder; }
+Recorder& of(XRHndlp h) { return *reinterpret_cast<RecordingHost*>(h)->recorder; }
+
+} // namespace
+
+RecordingJournal::RecordingJournal(Recorder& r)
+    : rec{{7, "recording.journal", nullptr},
+          [](XRJnlh j) { return XRStatus(of(j).record("flush", words(j))); },
+          [](XRJnlh j, const XRChar* fmt, XRStrSize fmtL, XRChar* msg, XRStrSize msgL,
+             XRStrSize* cnvL, va_list v) {
+              return XRStatus(
+                  of(j).record("messageToBuf", words(j, fmt, fmtL, msg, msgL, cnvL), v));
+          },
+          [](XRJnlh j, XRSeverity sev, const XRChar* fmt, XRStrSize fmtL, va_list v) {
+              return XRStatus(of(j).record("messageToJnl", words(j, sev, fmt, fmtL), v));
+          },
+          [](XRJnlh j, XRStatus st, XRChar* msg, XRStrSize msgL, XRStrSize* cnvL, va_list v) {
+              return XRStatus(
+                  of(j).record("statusToBuf", words(j, st, msg, msgL, cnvL), v, st));
+          },
+          [](XRJnlh j, XRSeverity sev, XRStatus st, va_list v) {
+              return XRStatus(of(j).record("statusToJnl", words(j, sev, st), v, st));
+          },
+          [](XRJnlh j, XRJnlh o) { return XRStatus(of(j).record("concat", words(j, o))); },
+          [](XRJnlh j, XRJnlh o) { return XRStatus(of(j).record("tee", words(j, o))); },
+          [](XRJnlh j) { return XRBoolean(of(j).record("hasData", words(j))); },
+          [](XRJnlh j, XRFlags f, void* d) {
+              return XRStatus(of(j).record("config", words(j, f, d)));
+          },
+          [](XRJnlh j) {
+              return reinterpret_cast<XRLocaleh>(of(j).record("getLocale", words(j)));
+          },
+          nullptr},
+      recorder(&r) {}
+
+RecordingHost::RecordingHost(Recorder& r)
+    : rec{nullptr,
+          nullptr,
+          [](XRHndlp h, int32_t service, void* data, XRFlags flags) {
+              return XRStatus(of(h).record("ConfigureSystem", words(h, service, data, flags)));
+          },
+          [](XRHndlp h, const char* name, XRMemSize nameL, XRJnlh jnl) {
+              return reinterpret_cast<XRExtensionh>(
+                  of(h).record("loadExtension", words(h, name, nameL, jnl)));
+          },
+          [](XRHndlp h, XRPoolh pool, XRStatus st, va_list v) {
+              return reinterpret_cast<XRZCapturedp>(
+                  of(h).record("msgCaptureV", words(h, pool, st), v, st));
+          },
+          [](XRHndlp h, XRZFmtInfop info, const XRChar* fmt, XRStrSize fmtL, XRChar* dest,
+             XRStrSize destL, XRStrSize* cnvL, void* reserved, va_list v) {
+              return XRStatus(of(h).record(
+                  "msgFormatBuffV", words(h, info, fmt, fmtL, dest, destL, cnvL, reserved), v));
+          },
+          [](XRHndlp h, XRZFmtInfop info, XRPoolh pool, XRZCapturedp cap) {
+              return reinterpret_cast<XRZRenderedp>(
+                  of(h).record("msgRender", words(h, info, pool, cap)));
+          },
+          [](XRHndlp h, XRZFmtInfop info, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
+             va_list v) {
+              return reinterpret_cast<XRZRenderedp>(
+                  of(h).record("msgRenderFmtV", words(h, info, pool, fmt, fmtL), v));
+          },
+          [](XRHndlp h, XRZFmtInfop info, XRStatus st, XRChar* dest, XRStrSize destL,
+             XRStrSize* cnvL, va_list v) {
+              return XRStatus(of(h).record("msgStatusBuffV",
+                                           words(h, info, st, dest, destL, cnvL), v, st));
+          }},
+      recorder(&r) {}
+
+} // namespace xrtest

@@ -1,0 +1,87 @@
+// The recording host: host records whose operations record every call, with its
+// named arguments and the values behind its va_list, and answer from a script.
+#pragma once
+
+#include <bit>
+#include <cstdarg>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "xr/xrhost.h"
+
+namespace xrtest {
+
+// Every recorded argument as one 64-bit word: integers sign- or zero-extended from
+// their own type, pointers as addresses, doubles by their bits.
+using Word = std::uint64_t;
+template <class T> Word word(T v) {
+    if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>)
+        return reinterpret_cast<std::uintptr_t>(v);
+    else if constexpr (std::is_floating_point_v<T>)
+        return std::bit_cast<std::uint64_t>(static_cast<double>(v));
+    else if constexpr (std::is_enum_v<T>)
+        return word(static_cast<std::underlying_type_t<T>>(v));
+    else if constexpr (std::is_signed_v<T>)
+        return static_cast<Word>(static_cast<std::int64_t>(v));
+    else
+        return static_cast<Word>(v);
+}
+template <class... T> std::vector<Word> words(T... v) { return {word(v)...}; }
+
+struct Call {
+    std::string op;
+    std::vector<Word> args;   // the named arguments, the record's handle first
+    std::vector<Word> values; // what the va_list carried
+};
+
+class Recorder {
+  public:
+    std::vector<Call> calls;
+    // How to read a va_list whose status is not a dump code: one letter per value,
+    // i int, u unsigned, l int64, p pointer, d double.
+    std::string shape;
+    // Scripted results per operation, taken in order; when none is left, 0 (or null).
+    std::map<std::string, std::deque<Word>> results;
+
+    Word next(const std::string& op) {
+        auto& q = results[op];
+        if (q.empty()) return 0;
+        Word w = q.front();
+        q.pop_front();
+        return w;
+    }
+    void script(const std::string& op, Word w) { results[op].push_back(w); }
+    std::vector<Call> named(const std::string& op) const;
+
+    // Records op; status is the message code when there is one (dump codes are
+    // decoded by their layout and line size), otherwise the shape decides.
+    Word record(const std::string& op, std::vector<Word> args);
+    Word record(const std::string& op, std::vector<Word> args, va_list values,
+                XRStatus status = 0);
+};
+
+// The values a dump line carries for its code: [prefix] [owner] address, n bytes, n chars.
+std::vector<Word> readDumpValues(XRStatus code, va_list values);
+std::vector<Word> readShape(const std::string& shape, va_list values);
+
+// A journal whose operations record.
+struct RecordingJournal {
+    XR_JNL_S rec;
+    Recorder* recorder;
+    explicit RecordingJournal(Recorder& r);
+    XRJnlh handle() { return &rec; }
+};
+
+// A host handle whose operations record; xrnls and sknls_global start null.
+struct RecordingHost {
+    XR_HNDL_S rec;
+    Recorder* recorder;
+    explicit RecordingHost(Recorder& r);
+    XRHndlp handle() { return &rec; }
+};
+
+} // namespace xrtest

@@ -1,0 +1,11 @@
+// The xrkit commands; each lives in its own cmd_*.cpp.
+#pragma once
+
+#include "cli.h"
+
+namespace xrkit {
+
+extern const Command kInfoCommand;
+extern const Command kDumpCommand;
+
+} // namespace xrkit
