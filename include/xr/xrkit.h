@@ -6,6 +6,13 @@
 #include "xr/xrhost.h"
 #include "xr/xrentry.h"
 #include "xr/xrjournal.h"
+#include "xr/xrformat.h"
+#include "xr/xrlocale.h"
+#include "xr/xrmem.h"
+#include "xr/xrcase.h"
+#include "xr/xrfixed.h"
+#include "xr/xrutf8.h"
+#include "xr/xrconv.h"
 #include "xr/xrdump.h"
 
 #endif

@@ -60,6 +60,14 @@ namespace {
 
 Recorder& of(XRJnlh j) { return *reinterpret_cast<RecordingJournal*>(j)->recorder; }
 Recorder& of(XRHndlp h) { return *reinterpret_cast<RecordingHost*>(h)->recorder; }
+Recorder& of(XRExtensionh e) { return *reinterpret_cast<RecordingNls*>(e)->recorder; }
+
+XRChar mapped(XRExtensionh e, const char* op, XRChar c, int32_t count) {
+    Recorder& r = of(e);
+    const bool scripted = !r.results[op].empty();
+    Word w = r.record(op, words(e, c, count));
+    return scripted ? static_cast<XRChar>(w) : c;
+}
 
 } // namespace
 
@@ -126,6 +134,35 @@ RecordingHost::RecordingHost(Recorder& r)
               return XRStatus(of(h).record("msgStatusBuffV",
                                            words(h, info, st, dest, destL, cnvL), v, st));
           }},
+      recorder(&r) {}
+
+RecordingPool::RecordingPool(Recorder& r)
+    : rec{{7, "recording.pool", nullptr},
+          [](XRPoolh p, XRMemSize size, XRFlags flags) -> XRMemPtr {
+              auto* self = reinterpret_cast<RecordingPool*>(p);
+              self->recorder->record("memAlloc", words(p, size, flags));
+              if (self->refuse) return nullptr;
+              self->blocks.emplace_back(static_cast<std::size_t>(size) + 1);
+              return self->blocks.back().data();
+          }},
+      recorder(&r) {}
+
+RecordingNls::RecordingNls(Recorder& r)
+    : rec{{{7, "recording.nls", nullptr}, nullptr},
+          [](XRExtensionh e, XRChar c, int32_t n) { return mapped(e, "charUpcase", c, n); },
+          [](XRExtensionh e, XRChar c, int32_t n) { return mapped(e, "charDowncase", c, n); },
+          [](XRExtensionh e, XRNLSIcup* icu, void* reserved) {
+              Recorder& rr = of(e);
+              const bool scripted = !rr.results["getIcu.object"].empty();
+              const auto st = static_cast<XRStatus>(rr.record("getIcu", words(e, icu, reserved)));
+              if (scripted) *icu = reinterpret_cast<XRNLSIcup>(rr.next("getIcu.object"));
+              return st;
+          },
+          [](XRExtensionh e, XRChar c, XRUnidataGC mask) {
+              return static_cast<XRBoolean>(of(e).record("charIsCategory", words(e, c, mask)));
+          },
+          nullptr,
+          nullptr},
       recorder(&r) {}
 
 } // namespace xrtest

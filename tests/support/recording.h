@@ -84,4 +84,24 @@ struct RecordingHost {
     XRHndlp handle() { return &rec; }
 };
 
+// A pool whose memAlloc records and hands out real memory, unless refuse is set.
+struct RecordingPool {
+    XR_POOL_S rec;
+    Recorder* recorder;
+    bool refuse = false;
+    std::vector<std::vector<unsigned char>> blocks;
+    explicit RecordingPool(Recorder& r);
+    XRPoolh handle() { return &rec; }
+};
+
+// An NLS extension whose services record; the results come from the script (the
+// character services answer with their argument when nothing is scripted for them).
+// ext.hndl, icu and unidataExt start null.
+struct RecordingNls {
+    XRNLS_EXT_S rec;
+    Recorder* recorder;
+    explicit RecordingNls(Recorder& r);
+    XRExtensionh handle() { return &rec.ext; }
+};
+
 } // namespace xrtest
