@@ -1,0 +1,136 @@
+// The reference host's formatter, catalog and journal, and dumps through the real
+// library loaded as the framework loads it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "xr/xrdump.h"
+#include "xr/xrjournal.h"
+#include "xrhost/format.h"
+#include "xrhost/host.h"
+#include "xrhost/journal.h"
+#include "xrhost/loader.h"
+
+namespace {
+
+using xrhost::format;
+using xrhost::toUtf8;
+using xrhost::XRText;
+
+std::string fmt8(const char* f, auto... v) { return toUtf8(format(f, v...)); }
+
+TEST(Formatter, Directives) {
+    const XRText greek = xrhost::zText("αβγ");
+    const XRChar* g = greek.data();
+    struct {
+        std::string got, want;
+    } cases[] = {
+        {fmt8("%d|%5d|%-5d|%05d|%+d", -3, 42, 42, 42, 7), "-3|   42|42   |00042|+7"},
+        {fmt8("%u %x %X %o %#x", 4000000000u, 255u, 255u, 8u, 255u), "4000000000 ff FF 10 0xff"},
+        {fmt8("%ld %lld %lu %zu %jd", -5000000000L, -1LL, ~0UL, std::size_t{9}, INT64_MIN),
+         "-5000000000 -1 18446744073709551615 9 -9223372036854775808"},
+        {fmt8("%hhd %hd %hhu", 300, 70000, 511), "44 4464 255"},
+        {fmt8("%c%c%c", 'a', 0x3B1, 0x1F600), "aα😀"},
+        {fmt8("[%s] [%.2s] [%5s] [%-4s]", g, g, g, g), "[αβγ] [αβ] [  αβγ] [αβγ ]"},
+        {fmt8("%hs|%s|%hs", "ütf8", static_cast<XRChar*>(nullptr), static_cast<char*>(nullptr)),
+         "ütf8|(null)|(null)"},
+        {fmt8("%016p %p %#p", reinterpret_cast<void*>(0xabc), reinterpret_cast<void*>(0x10),
+              reinterpret_cast<void*>(0x10)),
+         "0000000000000abc 10 0x10"},
+        {fmt8("%.3f %e %g %Lg", 3.14159, 1e10, 0.5, 2.5L), "3.142 1.000000e+10 0.5 2.5"},
+        {fmt8("%*d|%-*d|%.*s", 4, 1, 3, 2, 1, g), "   1|2  |α"},
+        {fmt8("100%% %q %"), "100% %q %"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
+    xrhost::Catalog catalog;
+    xrhost::Journal journal(catalog);
+    XRChar prefix[] = {'P', 0};
+    const char bytes[] = "Hello world\n\x01\x7f\x80 ~";
+    auto line = [&](XRStatus base, auto... lead) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(bytes);
+        return xrlStatusToJnl(journal.handle(), XRSeverityNone, base + 2, lead..., (void*)0x1000,
+                              int(p[0]), int(p[1]), int(p[2]), 'H', 'e', 'l');
+    };
+    int owner;
+    ASSERT_EQ(line(XRDumpCodeNeither), 0);
+    ASSERT_EQ(line(XRDumpCodePrefix, prefix), 0);
+    ASSERT_EQ(line(XRDumpCodeOwner, (void*)&owner), 0);
+    ASSERT_EQ(line(XRDumpCodePrefixOwner, prefix, (void*)&owner), 0);
+    const std::string body = "0000000000001000  48 65 6c" + std::string(3 * 13 + 1, ' ') + "  |Hel|";
+    char ownerText[64];
+    std::snprintf(ownerText, sizeof ownerText, "(owner %#lx) ", (unsigned long)(std::uintptr_t)&owner);
+    ASSERT_EQ(journal.lines().size(), 4u);
+    EXPECT_EQ(journal.lines()[0], body);
+    EXPECT_EQ(journal.lines()[1], "P " + body);
+    EXPECT_EQ(journal.lines()[2], ownerText + body);
+    EXPECT_EQ(journal.lines()[3], "P " + std::string(ownerText) + body);
+}
+
+TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
+    xrhost::Catalog catalog;
+    xrhost::Journal journal(catalog);
+    const XRText f = xrhost::fromUtf8("n=%d");
+    ASSERT_EQ(xrlMessageToJnl(journal.handle(), XRSeverityNote, f.data(), f.size(), 5), 0);
+    ASSERT_EQ(xrlMessageToJnl(journal.handle(), XRSeverityWarning, f.data(), f.size(), 6), 0);
+    ASSERT_EQ(xrlMessageToJnl(journal.handle(), XRSeverityError, f.data(), f.size(), 7), 0);
+    ASSERT_EQ(xrlStatusToJnl(journal.handle(), XRSeverityNone, XRStatusIllegalSequence), 0);
+    ASSERT_EQ(xrlStatusToJnl(journal.handle(), XRSeverityNone, 0x12345678, 1, 2, 3), 0);
+    EXPECT_EQ(journal.lines()[0], "note: n=5");
+    EXPECT_EQ(journal.lines()[1], "warning: n=6");
+    EXPECT_EQ(journal.lines()[2], "error: n=7");
+    EXPECT_EQ(journal.lines()[3], "The input holds an illegal character sequence.");
+    EXPECT_EQ(journal.lines()[4], "status 0x12345678 (no catalog text)");
+
+    XRChar buf[6];
+    std::fill(std::begin(buf), std::end(buf), 0x7777);
+    XRStrSize cnv = -1;
+    const XRText g = xrhost::fromUtf8("%s!");
+    const XRText hello = xrhost::zText("hello");
+    EXPECT_EQ(xrlMessageToBuf(journal.handle(), g.data(), g.size(), buf, 4, &cnv, hello.data()),
+              XRStatusBufferTooSmall);
+    EXPECT_EQ(cnv, 4);
+    EXPECT_EQ(toUtf8(buf, 4), "hell");
+    EXPECT_EQ(buf[4], 0x7777) << "nothing past msgL";
+    EXPECT_EQ(xrlMessageToBuf(journal.handle(), g.data(), g.size(), buf, 6, &cnv, hello.data()), 0);
+    EXPECT_EQ(cnv, 6);
+    EXPECT_EQ(xrlStatusToBuf(journal.handle(), XRStatusUnsupported, buf, 6, &cnv),
+              XRStatusBufferTooSmall);
+    EXPECT_EQ(toUtf8(buf, 6), "The op");
+}
+
+TEST(Journal, FailingWritesReachTheDump) {
+    xrhost::Catalog catalog;
+    xrhost::Journal journal(catalog);
+    journal.failAfter(1, -77);
+    std::uint8_t bytes[40] = {};
+    EXPECT_EQ(dumpBuffer(journal.handle(), nullptr, nullptr, bytes, sizeof bytes), -77);
+    EXPECT_EQ(journal.lines().size(), 1u);
+}
+
+TEST(Loader, AttachesTheRealLibraryAndDumpsThroughIt) {
+    xrhost::Host host;
+    xrhost::Library lib(XRKIT_LIBRARY_FILE);
+    lib.attach(host.handle());
+    EXPECT_EQ(lib.major(), 9u);
+    EXPECT_EQ(lib.minor(), 1u);
+    EXPECT_EQ(*static_cast<XRHndlp*>(lib.symbol("Exported_XRHandle")), host.handle());
+    EXPECT_EQ(lib.symbol("no_such_name"), nullptr);
+    EXPECT_THROW(lib.fn<void()>("no_such_name"), xrhost::LoadError);
+    EXPECT_THROW(xrhost::Library("/nonexistent/libxrkit.so.9"), xrhost::LoadError);
+
+    xrhost::Journal journal(host.catalog());
+    const char text[] = "0123456789abcdefXY";
+    auto dump = lib.fn<decltype(dumpBufferReversed)>("dumpBufferReversed");
+    ASSERT_EQ(dump(journal.handle(), nullptr, nullptr, (void*)text, 18), 0);
+    ASSERT_EQ(journal.lines().size(), 2u);
+    EXPECT_NE(journal.lines()[0].find(" 58 59 "), std::string::npos);
+    EXPECT_NE(journal.lines()[0].find("|XY|"), std::string::npos);
+    EXPECT_NE(journal.lines()[1].find("|0123456789abcdef|"), std::string::npos);
+}
+
+} // namespace
