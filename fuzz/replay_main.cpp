@@ -42,7 +42,10 @@ int main(int argc, char** argv) {
         // Mostly ASCII and UTF-8 lead/continuation bytes, some anything.
         for (auto& b : buf) {
             const auto r = rng();
-            b = static_cast<std::uint8_t>((r & 3) == 0 ? r >> 8 : (r & 3) == 1 ? 0x80 | (r >> 8 & 0x3F) : (r & 3) == 2 ? 0x20 + (r >> 8) % 0x5F : 0xC2 + (r >> 8) % 0x33);
+            b = static_cast<std::uint8_t>((r & 3) == 0   ? r >> 8
+                                          : (r & 3) == 1 ? 0x80 | (r >> 8 & 0x3F)
+                                          : (r & 3) == 2 ? 0x20 + (r >> 8) % 0x5F
+                                                         : 0xC2 + (r >> 8) % 0x33);
         }
         LLVMFuzzerTestOneInput(buf.data(), buf.size());
     }

@@ -14,7 +14,8 @@ std::string dumpTemplate(int n) {
         if (i == 7) t += ' ';
     }
     t += " |";
-    for (int i = 0; i < n; ++i) t += "%c";
+    for (int i = 0; i < n; ++i)
+        t += "%c";
     t += '|';
     return t;
 }

@@ -18,7 +18,8 @@ struct Spec {
 };
 
 void appendAscii(XRText& out, const char* s, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(s[i]));
+    for (std::size_t i = 0; i < n; ++i)
+        out.push_back(static_cast<unsigned char>(s[i]));
 }
 
 void pad(XRText& out, std::size_t have, const Spec& spec, XRChar fill = ' ') {
@@ -99,7 +100,8 @@ void appendString(XRText& out, const Spec& spec, va_list& args) {
         return;
     }
     std::size_t n = 0;
-    while (s[n] && (spec.precision < 0 || n < static_cast<std::size_t>(spec.precision))) ++n;
+    while (s[n] && (spec.precision < 0 || n < static_cast<std::size_t>(spec.precision)))
+        ++n;
     appendPadded(out, s, n, spec);
 }
 
@@ -116,7 +118,8 @@ bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, va_l
         }
         if (peek() < '0' || peek() > '9') return;
         into = 0;
-        while (peek() >= '0' && peek() <= '9' && into < 100000) into = into * 10 + (fmt[i++] - '0');
+        while (peek() >= '0' && peek() <= '9' && into < 100000)
+            into = into * 10 + (fmt[i++] - '0');
     };
     number(spec.width);
     if (spec.width < 0 && spec.width != -1) {
@@ -150,20 +153,30 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
         Spec spec;
         bool complete = parse(fmt, fmtL, i, spec, ap);
         switch (complete ? spec.conv : 0) {
-        case '%': out.push_back('%'); break;
+        case '%':
+            out.push_back('%');
+            break;
         case 'd':
-        case 'i': appendSigned(out, spec, ap); break;
+        case 'i':
+            appendSigned(out, spec, ap);
+            break;
         case 'u':
         case 'o':
         case 'x':
-        case 'X': appendUnsigned(out, spec, ap); break;
+        case 'X':
+            appendUnsigned(out, spec, ap);
+            break;
         case 'c': {
             XRChar c = va_arg(ap, int);
             appendPadded(out, &c, 1, spec);
             break;
         }
-        case 's': appendString(out, spec, ap); break;
-        case 'p': appendPointer(out, spec, ap); break;
+        case 's':
+            appendString(out, spec, ap);
+            break;
+        case 'p':
+            appendPointer(out, spec, ap);
+            break;
         case 'f':
         case 'F':
         case 'e':
@@ -177,7 +190,9 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
             else
                 appendPrintf(out, spec, "", va_arg(ap, double));
             break;
-        default: out.insert(out.end(), fmt + start, fmt + i); break;
+        default:
+            out.insert(out.end(), fmt + start, fmt + i);
+            break;
         }
     }
     va_end(ap);

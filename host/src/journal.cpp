@@ -7,7 +7,9 @@
 namespace xrhost {
 namespace {
 
-XRStatus jnlFlush(XRJnlh j) { return Journal::from(j)->flush(); }
+XRStatus jnlFlush(XRJnlh j) {
+    return Journal::from(j)->flush();
+}
 
 XRStatus jnlMessageToBuf(XRJnlh, const XRChar* fmt, XRStrSize fmtL, XRChar* msg, XRStrSize msgL,
                          XRStrSize* cnvL, va_list args) {
@@ -33,17 +35,29 @@ XRStatus jnlStatusToJnl(XRJnlh j, XRSeverity sev, XRStatus status, va_list args)
     return jnl->write(sev, catalogMessage(jnl->catalog(), status, args));
 }
 
-XRStatus jnlUnsupported(XRJnlh, XRJnlh) { return XRStatusUnsupported; }
-XRBoolean jnlHasData(XRJnlh j) { return !Journal::from(j)->lines().empty(); }
-XRStatus jnlConfig(XRJnlh, XRFlags, void*) { return XRStatusUnsupported; }
-XRLocaleh jnlGetLocale(XRJnlh j) { return Journal::from(j)->locale(); }
+XRStatus jnlUnsupported(XRJnlh, XRJnlh) {
+    return XRStatusUnsupported;
+}
+XRBoolean jnlHasData(XRJnlh j) {
+    return !Journal::from(j)->lines().empty();
+}
+XRStatus jnlConfig(XRJnlh, XRFlags, void*) {
+    return XRStatusUnsupported;
+}
+XRLocaleh jnlGetLocale(XRJnlh j) {
+    return Journal::from(j)->locale();
+}
 
 const char* severityTag(XRSeverity sev) {
     switch (sev) {
-    case XRSeverityNote: return "note: ";
-    case XRSeverityWarning: return "warning: ";
-    case XRSeverityError: return "error: ";
-    default: return "";
+    case XRSeverityNote:
+        return "note: ";
+    case XRSeverityWarning:
+        return "warning: ";
+    case XRSeverityError:
+        return "error: ";
+    default:
+        return "";
     }
 }
 
@@ -76,7 +90,9 @@ XRStatus Journal::write(XRSeverity sev, const XRText& text) {
     return std::fwrite(line.data(), 1, line.size(), out_) == line.size() ? 0 : XRStatusFailed;
 }
 
-XRStatus Journal::flush() { return out_ && std::fflush(out_) ? XRStatusFailed : 0; }
+XRStatus Journal::flush() {
+    return out_ && std::fflush(out_) ? XRStatusFailed : 0;
+}
 
 XRText catalogMessage(const Catalog& catalog, XRStatus code, va_list args) {
     const XRText* tmpl = catalog.find(code);

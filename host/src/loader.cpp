@@ -46,14 +46,17 @@ Library::Library(const std::string& path) {
         }
         errors += std::string("\n  ") + dlerror();
     }
-    throw LoadError("cannot load libxrkit.so.9" + (errors.empty() ? std::string(": not found") : errors));
+    throw LoadError("cannot load libxrkit.so.9" +
+                    (errors.empty() ? std::string(": not found") : errors));
 }
 
 Library::~Library() {
     if (dl_) dlclose(dl_);
 }
 
-void* Library::symbol(const char* name) const { return dlsym(dl_, name); }
+void* Library::symbol(const char* name) const {
+    return dlsym(dl_, name);
+}
 
 void Library::attach(XRHndlp host) {
     int rc = fn<decltype(xrextver)>("xrextver")(host, &major_, &minor_);

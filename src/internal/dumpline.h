@@ -15,7 +15,9 @@ namespace xr::dump {
 inline constexpr std::size_t kLineBytes = 16;
 
 // 0x20..0x7E render as themselves; everything else as '.'.
-constexpr int render(std::uint8_t b) { return b >= 0x20 && b <= 0x7E ? b : '.'; }
+constexpr int render(std::uint8_t b) {
+    return b >= 0x20 && b <= 0x7E ? b : '.';
+}
 
 template <std::size_t N, class Sink, class... Lead>
 XRStatus sendLineOf(Sink& sink, XRStatus base, const std::uint8_t* p, Lead... lead) {
@@ -24,7 +26,8 @@ XRStatus sendLineOf(Sink& sink, XRStatus base, const std::uint8_t* p, Lead... le
         return sink.template send<N>(static_cast<XRStatus>(base + static_cast<XRStatus>(N - 1)),
                                      lead..., static_cast<XRMemPtr>(const_cast<std::uint8_t*>(p)),
                                      static_cast<int>(p[I])..., render(p[I])...);
-    }(std::make_index_sequence<N>{});
+    }
+    (std::make_index_sequence<N>{});
 }
 
 template <class Sink, class... Lead>

@@ -6,8 +6,8 @@
 
 extern "C" {
 
-XRStatus xrlMessageToBuf(XRJnlh jnl, const XRChar* fmt, XRStrSize fmtL, XRChar* msg,
-                         XRStrSize msgL, XRStrSize* cnvL, ...) {
+XRStatus xrlMessageToBuf(XRJnlh jnl, const XRChar* fmt, XRStrSize fmtL, XRChar* msg, XRStrSize msgL,
+                         XRStrSize* cnvL, ...) {
     va_list args;
     va_start(args, cnvL);
     XRStatus rc = jnl->messageToBuf(jnl, fmt, fmtL, msg, msgL, cnvL, args);
@@ -23,8 +23,8 @@ XRStatus xrlMessageToJnl(XRJnlh jnl, XRSeverity sev, const XRChar* fmt, XRStrSiz
     return rc;
 }
 
-XRStatus xrlStatusToBuf(XRJnlh jnl, XRStatus inStatus, XRChar* msg, XRStrSize msgL,
-                        XRStrSize* cnvL, ...) {
+XRStatus xrlStatusToBuf(XRJnlh jnl, XRStatus inStatus, XRChar* msg, XRStrSize msgL, XRStrSize* cnvL,
+                        ...) {
     va_list args;
     va_start(args, cnvL);
     XRStatus rc = jnl->statusToBuf(jnl, inStatus, msg, msgL, cnvL, args);
@@ -40,6 +40,8 @@ XRStatus xrlStatusToJnl(XRJnlh jnl, XRSeverity sev, XRStatus inStatus, ...) {
     return rc;
 }
 
-XRLocaleh xrlGetLocale(XRJnlh jnl) { return jnl->getLocale(jnl); }
+XRLocaleh xrlGetLocale(XRJnlh jnl) {
+    return jnl->getLocale(jnl);
+}
 
 } // extern "C"

@@ -44,4 +44,6 @@ const XRS_Version_Info kVersion = {
 
 } // namespace
 
-extern "C" void xrvercn1(XRS_Version_Info* verinfo) { *verinfo = kVersion; }
+extern "C" void xrvercn1(XRS_Version_Info* verinfo) {
+    *verinfo = kVersion;
+}

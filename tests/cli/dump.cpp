@@ -49,7 +49,8 @@ TEST(CliDump, MatchesHexdumpForwardAndReversed) {
         xrtest::writeFile(files.back(), bytes);
     }
     for (const auto& f : files)
-        for (bool reverse : {false, true}) expectLikeHexdump(f, reverse);
+        for (bool reverse : {false, true})
+            expectLikeHexdump(f, reverse);
 }
 
 TEST(CliDump, StandardInputPrefixAndOwner) {

@@ -15,7 +15,8 @@ std::set<std::string> lines(const std::string& command) {
     char buf[512];
     while (p && std::fgets(buf, sizeof buf, p)) {
         std::string s(buf);
-        while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+        while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+            s.pop_back();
         if (!s.empty()) out.insert(s);
     }
     if (p) pclose(p);
@@ -28,8 +29,7 @@ TEST(Exports, DynamicSymbolsAreExactlyTheDeclaredNames) {
     for (std::string name; std::getline(in, name);)
         if (!name.empty()) declared.insert(name);
     ASSERT_FALSE(declared.empty());
-    const auto exported =
-        lines("nm -D --defined-only '" XRKIT_LIBRARY_FILE "' | awk '{print $3}'");
+    const auto exported = lines("nm -D --defined-only '" XRKIT_LIBRARY_FILE "' | awk '{print $3}'");
     EXPECT_EQ(exported, declared);
 }
 
@@ -38,11 +38,10 @@ TEST(Exports, NeedsOnlyTheCLibraryAndCarriesItsSoname) {
     bool soname = false;
     for (const std::string& l : dyn) {
         if (l.find("(NEEDED)") != std::string::npos) {
-            const bool sanitizer = l.find("libasan") != std::string::npos ||
-                                   l.find("libubsan") != std::string::npos ||
-                                   l.find("libstdc++") != std::string::npos ||
-                                   l.find("libm.") != std::string::npos ||
-                                   l.find("libgcc_s") != std::string::npos;
+            const bool sanitizer =
+                l.find("libasan") != std::string::npos || l.find("libubsan") != std::string::npos ||
+                l.find("libstdc++") != std::string::npos || l.find("libm.") != std::string::npos ||
+                l.find("libgcc_s") != std::string::npos;
 #if defined(__SANITIZE_ADDRESS__)
             if (sanitizer) continue;
 #endif

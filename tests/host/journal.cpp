@@ -19,7 +19,9 @@ using xrhost::format;
 using xrhost::toUtf8;
 using xrhost::XRText;
 
-std::string fmt8(const char* f, auto... v) { return toUtf8(format(f, v...)); }
+std::string fmt8(const char* f, auto... v) {
+    return toUtf8(format(f, v...));
+}
 
 TEST(Formatter, Directives) {
     const XRText greek = xrhost::zText("αβγ");
@@ -43,7 +45,8 @@ TEST(Formatter, Directives) {
         {fmt8("%*d|%-*d|%.*s", 4, 1, 3, 2, 1, g), "   1|2  |α"},
         {fmt8("100%% %q %"), "100% %q %"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.want);
 }
 
 TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
@@ -61,9 +64,11 @@ TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
     ASSERT_EQ(line(XRDumpCodePrefix, prefix), 0);
     ASSERT_EQ(line(XRDumpCodeOwner, (void*)&owner), 0);
     ASSERT_EQ(line(XRDumpCodePrefixOwner, prefix, (void*)&owner), 0);
-    const std::string body = "0000000000001000  48 65 6c" + std::string(3 * 13 + 1, ' ') + "  |Hel|";
+    const std::string body =
+        "0000000000001000  48 65 6c" + std::string(3 * 13 + 1, ' ') + "  |Hel|";
     char ownerText[64];
-    std::snprintf(ownerText, sizeof ownerText, "(owner %#lx) ", (unsigned long)(std::uintptr_t)&owner);
+    std::snprintf(ownerText, sizeof ownerText, "(owner %#lx) ",
+                  (unsigned long)(std::uintptr_t)&owner);
     ASSERT_EQ(journal.lines().size(), 4u);
     EXPECT_EQ(journal.lines()[0], body);
     EXPECT_EQ(journal.lines()[1], "P " + body);

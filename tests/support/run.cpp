@@ -13,7 +13,8 @@ namespace xrtest {
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -60,7 +61,8 @@ Run run(const std::string& command, const std::string* input) {
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
     return lines;
 }
 

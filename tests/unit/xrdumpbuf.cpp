@@ -32,17 +32,21 @@ int gOwner;
 
 // What one line must carry: the statusToJnl call of a line of n bytes at p.
 Call expectedLine(XRJnlh jnl, const Layout& l, const std::uint8_t* p, std::size_t n) {
-    Call c{"statusToJnl", xrtest::words(jnl, XRSeverityNone, static_cast<XRStatus>(l.base + n - 1)), {}};
+    Call c{"statusToJnl",
+           xrtest::words(jnl, XRSeverityNone, static_cast<XRStatus>(l.base + n - 1)),
+           {}};
     if (l.prefix) c.values.push_back(word(gPrefix));
     if (l.owner) c.values.push_back(word(&gOwner));
     c.values.push_back(word(p));
-    for (std::size_t i = 0; i < n; ++i) c.values.push_back(p[i]);
+    for (std::size_t i = 0; i < n; ++i)
+        c.values.push_back(p[i]);
     for (std::size_t i = 0; i < n; ++i)
         c.values.push_back(p[i] < 0x20 || p[i] > 0x7E ? Word{'.'} : Word{p[i]});
     return c;
 }
 
-std::vector<Call> expectedForward(XRJnlh jnl, const Layout& l, const std::uint8_t* p, std::size_t len) {
+std::vector<Call> expectedForward(XRJnlh jnl, const Layout& l, const std::uint8_t* p,
+                                  std::size_t len) {
     std::vector<Call> calls;
     for (std::size_t off = 0; off < len; off += 16)
         calls.push_back(expectedLine(jnl, l, p + off, std::min<std::size_t>(16, len - off)));
@@ -65,7 +69,8 @@ XRStatus dump(bool reversed, XRJnlh jnl, const Layout& l, std::uint8_t* p, std::
 
 std::vector<std::uint8_t> everyByte() {
     std::vector<std::uint8_t> bytes(256 + 53);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
     return bytes;
 }
 
@@ -79,7 +84,8 @@ TEST(Dump, EveryLayoutAndLengthSendsTheModelLinesInOrder) {
                 ASSERT_EQ(dump(reversed, j.handle(), l, bytes.data() + 1, len), 0);
                 auto want = expectedForward(j.handle(), l, bytes.data() + 1, len);
                 if (reversed) std::reverse(want.begin(), want.end());
-                SCOPED_TRACE(testing::Message() << l.name << " len " << len << (reversed ? " reversed" : ""));
+                SCOPED_TRACE(testing::Message()
+                             << l.name << " len " << len << (reversed ? " reversed" : ""));
                 expectCalls(r.calls, want);
             }
         }
@@ -88,7 +94,8 @@ TEST(Dump, EveryLayoutAndLengthSendsTheModelLinesInOrder) {
 
 TEST(Dump, EveryByteValueRendersByTheTwoBounds) {
     std::vector<std::uint8_t> all(256);
-    for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<std::uint8_t>(i);
     Recorder r;
     RecordingJournal j(r);
     ASSERT_EQ(dumpBuffer(j.handle(), nullptr, nullptr, all.data(), all.size()), 0);
@@ -96,7 +103,8 @@ TEST(Dump, EveryByteValueRendersByTheTwoBounds) {
     for (int line = 0; line < 16; ++line)
         for (int i = 0; i < 16; ++i) {
             const int b = line * 16 + i;
-            EXPECT_EQ(r.calls[line].values[1 + 16 + i], Word(b >= 0x20 && b <= 0x7E ? b : '.')) << b;
+            EXPECT_EQ(r.calls[line].values[1 + 16 + i], Word(b >= 0x20 && b <= 0x7E ? b : '.'))
+                << b;
         }
 }
 
@@ -133,13 +141,13 @@ TEST(Dump, ReversedPartialLineFailureMattersOnlyWithoutFullLines) {
         {40, {0, -9, 0}, -9, 2},  // the line at addr+16 fails: addr is not sent
         {40, {-7, 0, -3}, -3, 3}, // last full line decides
         {5, {-7}, -7, 1},         // no full line: the partial line's status
-        {16, {-4}, -4, 1},
-        {32, {-4, 0}, -4, 1},
+        {16, {-4}, -4, 1},        {32, {-4, 0}, -4, 1},
     };
     for (const Case& c : cases) {
         Recorder r;
         RecordingJournal j(r);
-        for (XRStatus s : c.results) r.script("statusToJnl", word(s));
+        for (XRStatus s : c.results)
+            r.script("statusToJnl", word(s));
         EXPECT_EQ(dumpBufferReversed(j.handle(), nullptr, nullptr, bytes.data(), c.len), c.want)
             << c.len;
         EXPECT_EQ(r.calls.size(), c.lines) << c.len;

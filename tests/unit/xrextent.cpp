@@ -6,7 +6,9 @@
 
 namespace {
 
-XRHndlp fakeHandle(std::uintptr_t v) { return reinterpret_cast<XRHndlp>(v); }
+XRHndlp fakeHandle(std::uintptr_t v) {
+    return reinterpret_cast<XRHndlp>(v);
+}
 
 TEST(Entry, VersionIsNineOneForAnyHandleAndTheLastCallWins) {
     for (XRHndlp h : {fakeHandle(0), fakeHandle(0x1000), fakeHandle(~std::uintptr_t{0} & ~7u)}) {
@@ -47,7 +49,8 @@ TEST(VersionRecord, HoldsTheStatedTexts) {
     EXPECT_STREQ(v.environment, "plxno");
     EXPECT_STREQ(v.build_time, "Thu Jan  7 17:02:27 EST 2021");
     EXPECT_EQ(v.prodid, 0);
-    for (void* p : v.expansion) EXPECT_EQ(p, nullptr);
+    for (void* p : v.expansion)
+        EXPECT_EQ(p, nullptr);
     ASSERT_NE(v.track_lookthrough, nullptr);
 }
 

@@ -49,12 +49,15 @@ std::string takeInputName(Args& args) {
 void rejectLeftovers(const Args& args) {
     if (args.empty()) return;
     const std::string& a = args.front();
-    throw UsageError(a.size() > 1 && a[0] == '-' ? "unknown option " + a : "unexpected operand " + a);
+    throw UsageError(a.size() > 1 && a[0] == '-' ? "unknown option " + a
+                                                 : "unexpected operand " + a);
 }
 
 namespace {
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 // Copies fd into an unlinked temporary file and returns that file's descriptor.
 int spool(int fd, const std::string& display) {
@@ -88,7 +91,7 @@ int spool(int fd, const std::string& display) {
 MappedInput::MappedInput(const std::string& name) : display_(name == "-" ? "<stdin>" : name) {
     int fd = name == "-" ? dup(STDIN_FILENO) : open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw DataError(errnoText(display_));
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0) {
         close(fd);
         throw DataError(errnoText(display_));

@@ -25,7 +25,7 @@ using Args = std::vector<std::string>;
 
 struct Command {
     const char* name;
-    const char* usage;   // first line: synopsis; the rest: details
+    const char* usage; // first line: synopsis; the rest: details
     int (*run)(Args& args);
 };
 

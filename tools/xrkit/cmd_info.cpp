@@ -37,7 +37,8 @@ int runInfo(Args& args) {
         {"build_time", v.build_time},
     };
     std::printf("build_epoch          %" PRId64 "\n", v.build_epoch);
-    for (const auto& t : texts) std::printf("%-20s \"%s\"\n", t.name, t.text ? t.text : "(null)");
+    for (const auto& t : texts)
+        std::printf("%-20s \"%s\"\n", t.name, t.text ? t.text : "(null)");
     std::printf("prodid               %" PRId64 "\n", v.prodid);
     return 0;
 }

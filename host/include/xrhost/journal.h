@@ -20,8 +20,7 @@ namespace xrhost {
 class Journal {
   public:
     // Writes to out; with a null out the lines are kept in memory (lines()).
-    explicit Journal(const Catalog& catalog, std::FILE* out = nullptr,
-                     XRLocaleh locale = nullptr);
+    explicit Journal(const Catalog& catalog, std::FILE* out = nullptr, XRLocaleh locale = nullptr);
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 

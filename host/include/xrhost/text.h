@@ -15,7 +15,9 @@ using XRText = std::vector<XRChar>;
 XRText fromUtf8(std::string_view utf8);
 // XRChar units to UTF-8; a unit that is no scalar value becomes U+FFFD.
 std::string toUtf8(const XRChar* text, std::size_t len);
-inline std::string toUtf8(const XRText& t) { return toUtf8(t.data(), t.size()); }
+inline std::string toUtf8(const XRText& t) {
+    return toUtf8(t.data(), t.size());
+}
 // A NUL-terminated copy, for the formatter's %s.
 XRText zText(std::string_view utf8);
 
