@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace xr::mem {
 
@@ -100,11 +101,29 @@ template <class T> std::size_t mismatch(const T* a, const T* b, std::size_t n) {
 } // namespace sse2
 
 template <Want W, class T> std::size_t scan(const T* p, std::size_t n, T ch) {
-    return sse2::scan<W>(p, n, ch);
+    if constexpr (W == Want::Equal && sizeof(T) == 1) {
+        const void* hit = n ? std::memchr(p, static_cast<unsigned char>(ch), n) : nullptr;
+        return hit ? static_cast<std::size_t>(static_cast<const T*>(hit) - p) : n;
+    } else {
+        return sse2::scan<W>(p, n, ch);
+    }
 }
 
 template <class T> std::size_t mismatch(const T* a, const T* b, std::size_t n) {
     return sse2::mismatch(a, b, n);
+}
+
+// Leftmost start of the tn units of tok among the n units of s, else n (1 <= tn <= n).
+// Candidates are found by the first unit; the rest is compared only there.
+template <class T>
+std::size_t findToken(const T* s, std::size_t n, const T* tok, std::size_t tn) {
+    const std::size_t starts = n - tn + 1;
+    for (std::size_t pos = 0; pos < starts; ++pos) {
+        pos += scan<Want::Equal>(s + pos, starts - pos, tok[0]);
+        if (pos == starts) break;
+        if (std::memcmp(s + pos + 1, tok + 1, (tn - 1) * sizeof(T)) == 0) return pos;
+    }
+    return n;
 }
 
 } // namespace xr::mem

@@ -59,8 +59,10 @@ template <class T> XRBoolean allEqual(T c, const T* p, std::size_t n) {
     return scanFinds<Want::Differ>(p, n, c, at) ? XR_FALSE : XR_TRUE;
 }
 
-XRMemSize memIndex(const void* src, XRMemSize len, std::size_t at) {
-    return src && at < len ? at : kMemNotFound;
+template <Want W> XRMemSize byteIndex(const void* src, XRMemSize len, int8_t ch) {
+    std::size_t at;
+    if (!src || !scanFinds<W>(bytes(src), len, static_cast<Byte>(ch), at)) return kMemNotFound;
+    return at;
 }
 
 bool overlaps(const Byte* a, const Byte* b, XRMemSize len) {
@@ -182,14 +184,11 @@ XRMemPtr skMemDup(XRConstMemPtr src, XRMemSize len, XRPoolh pool) {
 }
 
 XRMemSize skMemScan(const void* src, XRMemSize len, int8_t ch) {
-    if (!src || len == 0) return kMemNotFound;
-    const void* hit = std::memchr(src, static_cast<Byte>(ch), len);
-    return hit ? static_cast<XRMemSize>(bytes(hit) - bytes(src)) : kMemNotFound;
+    return byteIndex<Want::Equal>(src, len, ch);
 }
 
 XRMemSize skMemNScan(const void* src, XRMemSize len, int8_t ch) {
-    if (!src) return kMemNotFound;
-    return memIndex(src, len, xr::mem::scan<Want::Differ>(bytes(src), len, static_cast<Byte>(ch)));
+    return byteIndex<Want::Differ>(src, len, ch);
 }
 
 XRStrSize skMemTNScan(const XRChar* src, XRStrSize len, XRChar ch) {
