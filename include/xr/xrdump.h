@@ -24,6 +24,21 @@ XR_API XRStatus dumpBuffer(XRJnlh jnl, XRChar* prefix, XRMemPtr owner, XRMemPtr 
 XR_API XRStatus dumpBufferReversed(XRJnlh jnl, XRChar* prefix, XRMemPtr owner, XRMemPtr addr,
                                    XRMemSize addrL);
 
+/* The same lines to a logger, each captured with LoggerCapture (the line's code and
+ * arguments) and raised with the logger's LogEvent at level, when the logger is enabled
+ * for level: its `level` if set (level >= it), else its `ancestorlevel` if set, else
+ * its IsEnabled service; asked afresh before every line. A disabled line reads none of
+ * the dumped bytes. A line whose capture is null raises nothing. Always returns 0.
+ * Each event carries: logger, level, 0, null, null, the raising statement's source
+ * line (decimal text, one per line size) and file ("xrdumpbuf.cpp"), U_L_UCS4_CE,
+ * null rendered message, the captured message (handed over, not released). */
+XR_API XRStatus dumpBufferLogger(Loggerp logger, LoggerLevel level, XRChar* prefix,
+                                 XRMemPtr owner, XRMemPtr addr, XRMemSize addrL);
+
+/* Every line, raised at LL_Uninitialized, whatever the logger's levels. Returns 0. */
+XR_API XRStatus dumpBufferLoggerForce(Loggerp logger, XRChar* prefix, XRMemPtr owner,
+                                      XRMemPtr addr, XRMemSize addrL);
+
 XR_EXTERN_C_END
 
 #endif

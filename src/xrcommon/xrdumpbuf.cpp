@@ -1,6 +1,8 @@
-// Memory dumps to a journal, one catalog message per 16-byte line.
+// Memory dumps to a journal or a logger, one catalog message per 16-byte line.
 #include "internal/dumpline.h"
 #include "xr/xrdump.h"
+#include "xr/xrformat.h"
+#include "xr/xrhost.h"
 #include "xr/xrjournal.h"
 
 namespace {
@@ -57,6 +59,110 @@ XRStatus dumpBuf0R(XRJnlh jnl, XRMemPtr addr, XRMemSize addrL) {
     return reversedDump(sink, XRDumpCodeNeither, bytes(addr), addrL);
 }
 
+#define XR_TEXT_OF(x) #x
+#define XR_LINE_TEXT(x) XR_TEXT_OF(x)
+// The event of one line; its source line is where the macro is used.
+#define XR_RAISE_EVENT                                                                    \
+    return lg->logSvcs->LogEvent(lg, lv, 0, nullptr, nullptr, XR_LINE_TEXT(__LINE__),     \
+                                 "xrdumpbuf.cpp", U_L_UCS4_CE, nullptr, cap)
+
+// Every line size has its own raising statement, so an event's source line tells
+// which size of line raised it.
+void raise(Loggerp lg, LoggerLevel lv, std::size_t n, XRZCapturedp cap) {
+    switch (n) {
+    case 1: XR_RAISE_EVENT;
+    case 2: XR_RAISE_EVENT;
+    case 3: XR_RAISE_EVENT;
+    case 4: XR_RAISE_EVENT;
+    case 5: XR_RAISE_EVENT;
+    case 6: XR_RAISE_EVENT;
+    case 7: XR_RAISE_EVENT;
+    case 8: XR_RAISE_EVENT;
+    case 9: XR_RAISE_EVENT;
+    case 10: XR_RAISE_EVENT;
+    case 11: XR_RAISE_EVENT;
+    case 12: XR_RAISE_EVENT;
+    case 13: XR_RAISE_EVENT;
+    case 14: XR_RAISE_EVENT;
+    case 15: XR_RAISE_EVENT;
+    default: XR_RAISE_EVENT;
+    }
+}
+
+struct LoggerSink {
+    Loggerp logger;
+    LoggerLevel level;
+    template <std::size_t N, class... Args> XRStatus send(XRStatus code, Args... args) {
+        if (XRZCapturedp cap = LoggerCapture(logger, code, args...)) raise(logger, level, N, cap);
+        return 0;
+    }
+};
+
+// Read through volatile: a level changed during a dump counts from the next line on.
+unsigned levelOf(const LoggerLevel& member) {
+    return static_cast<unsigned>(*static_cast<const volatile LoggerLevel*>(&member));
+}
+
+bool enabled(Loggerp logger, LoggerLevel level) {
+    const unsigned wanted = static_cast<unsigned>(level);
+    if (unsigned own = levelOf(logger->level); own != LL_Null) return wanted >= own;
+    if (unsigned inherited = levelOf(logger->ancestorlevel); inherited != LL_Null)
+        return wanted >= inherited;
+    return logger->logSvcs->IsEnabled(logger, level) != 0;
+}
+
+// Forward order; a disabled line is skipped before any of its bytes is read, and no
+// line's outcome stops the dump.
+template <bool Forced, class... Lead>
+XRStatus loggerDump(Loggerp logger, LoggerLevel level, XRStatus base, XRMemPtr addr,
+                    XRMemSize len, Lead... lead) {
+    LoggerSink sink{logger, level};
+    const std::uint8_t* p = bytes(addr);
+    for (; len >= xr::dump::kLineBytes; p += xr::dump::kLineBytes, len -= xr::dump::kLineBytes)
+        if (Forced || enabled(logger, level))
+            xr::dump::sendLineOf<xr::dump::kLineBytes>(sink, base, p, lead...);
+    if (len && (Forced || enabled(logger, level)))
+        xr::dump::sendLine(sink, base, p, static_cast<std::size_t>(len), lead...);
+    return 0;
+}
+
+XRStatus dumpBuf2Log(Loggerp logger, LoggerLevel level, XRChar* prefix, XRMemPtr owner,
+                     XRMemPtr addr, XRMemSize addrL) {
+    return loggerDump<false>(logger, level, XRDumpCodePrefixOwner, addr, addrL, prefix, owner);
+}
+
+XRStatus dumpBuf1PrefixLog(Loggerp logger, LoggerLevel level, XRChar* prefix, XRMemPtr addr,
+                           XRMemSize addrL) {
+    return loggerDump<false>(logger, level, XRDumpCodePrefix, addr, addrL, prefix);
+}
+
+XRStatus dumpBuf1OwnerLog(Loggerp logger, LoggerLevel level, XRMemPtr owner, XRMemPtr addr,
+                          XRMemSize addrL) {
+    return loggerDump<false>(logger, level, XRDumpCodeOwner, addr, addrL, owner);
+}
+
+XRStatus dumpBuf0Log(Loggerp logger, LoggerLevel level, XRMemPtr addr, XRMemSize addrL) {
+    return loggerDump<false>(logger, level, XRDumpCodeNeither, addr, addrL);
+}
+
+XRStatus dumpBuf2LogForce(Loggerp logger, XRChar* prefix, XRMemPtr owner, XRMemPtr addr,
+                          XRMemSize addrL) {
+    return loggerDump<true>(logger, LL_Uninitialized, XRDumpCodePrefixOwner, addr, addrL, prefix,
+                            owner);
+}
+
+XRStatus dumpBuf1PrefixLogForce(Loggerp logger, XRChar* prefix, XRMemPtr addr, XRMemSize addrL) {
+    return loggerDump<true>(logger, LL_Uninitialized, XRDumpCodePrefix, addr, addrL, prefix);
+}
+
+XRStatus dumpBuf1OwnerLogForce(Loggerp logger, XRMemPtr owner, XRMemPtr addr, XRMemSize addrL) {
+    return loggerDump<true>(logger, LL_Uninitialized, XRDumpCodeOwner, addr, addrL, owner);
+}
+
+XRStatus dumpBuf0LogForce(Loggerp logger, XRMemPtr addr, XRMemSize addrL) {
+    return loggerDump<true>(logger, LL_Uninitialized, XRDumpCodeNeither, addr, addrL);
+}
+
 } // namespace
 
 extern "C" {
@@ -74,6 +180,22 @@ XRStatus dumpBufferReversed(XRJnlh jnl, XRChar* prefix, XRMemPtr owner, XRMemPtr
     if (prefix) return dumpBuf1PrefixR(jnl, prefix, addr, addrL);
     if (owner) return dumpBuf1OwnerR(jnl, owner, addr, addrL);
     return dumpBuf0R(jnl, addr, addrL);
+}
+
+XRStatus dumpBufferLogger(Loggerp logger, LoggerLevel level, XRChar* prefix, XRMemPtr owner,
+                          XRMemPtr addr, XRMemSize addrL) {
+    if (prefix && owner) return dumpBuf2Log(logger, level, prefix, owner, addr, addrL);
+    if (prefix) return dumpBuf1PrefixLog(logger, level, prefix, addr, addrL);
+    if (owner) return dumpBuf1OwnerLog(logger, level, owner, addr, addrL);
+    return dumpBuf0Log(logger, level, addr, addrL);
+}
+
+XRStatus dumpBufferLoggerForce(Loggerp logger, XRChar* prefix, XRMemPtr owner, XRMemPtr addr,
+                               XRMemSize addrL) {
+    if (prefix && owner) return dumpBuf2LogForce(logger, prefix, owner, addr, addrL);
+    if (prefix) return dumpBuf1PrefixLogForce(logger, prefix, addr, addrL);
+    if (owner) return dumpBuf1OwnerLogForce(logger, owner, addr, addrL);
+    return dumpBuf0LogForce(logger, addr, addrL);
 }
 
 } // extern "C"
