@@ -21,20 +21,24 @@ template <Want W, class T> constexpr bool isHit(T unit, T ch) {
 // First index i < n with p[i] == ch (Equal) or p[i] != ch (Differ), else n.
 template <Want W, class T> std::size_t scanScalar(const T* p, std::size_t n, T ch) {
     std::size_t i = 0;
-    while (i < n && !isHit<W>(p[i], ch)) ++i;
+    while (i < n && !isHit<W>(p[i], ch))
+        ++i;
     return i;
 }
 
 // First index i < n with a[i] != b[i], else n.
 template <class T> std::size_t mismatchScalar(const T* a, const T* b, std::size_t n) {
     std::size_t i = 0;
-    while (i < n && a[i] == b[i]) ++i;
+    while (i < n && a[i] == b[i])
+        ++i;
     return i;
 }
 
 namespace sse2 {
 
-inline __m128i load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline __m128i load(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
 
 template <class T> __m128i splat(T ch) {
     static_assert(sizeof(T) == 1 || sizeof(T) == 4);
@@ -78,7 +82,8 @@ template <Want W, class T> std::size_t scan(const T* p, std::size_t n, T ch) {
     if (n < per) return scanScalar<W>(p, n, ch);
     const __m128i v = splat(ch);
     std::size_t i = 0;
-    while (i + 4 * per <= n && !anyHit4<W>(p + i, v)) i += 4 * per;
+    while (i + 4 * per <= n && !anyHit4<W>(p + i, v))
+        i += 4 * per;
     for (; i + per <= n; i += per)
         if (unsigned m = hitMask<W>(p + i, v)) return i + unitOf<T>(m);
     if (i == n) return n;
@@ -115,8 +120,7 @@ template <class T> std::size_t mismatch(const T* a, const T* b, std::size_t n) {
 
 // Leftmost start of the tn units of tok among the n units of s, else n (1 <= tn <= n).
 // Candidates are found by the first unit; the rest is compared only there.
-template <class T>
-std::size_t findToken(const T* s, std::size_t n, const T* tok, std::size_t tn) {
+template <class T> std::size_t findToken(const T* s, std::size_t n, const T* tok, std::size_t tn) {
     const std::size_t starts = n - tn + 1;
     for (std::size_t pos = 0; pos < starts; ++pos) {
         pos += scan<Want::Equal>(s + pos, starts - pos, tok[0]);

@@ -26,7 +26,8 @@ struct Alphabet {
 
 constexpr Alphabet makeAlphabet() {
     Alphabet a;
-    for (int b = 0; b < 256; ++b) a.upper[b] = static_cast<Byte>(b);
+    for (int b = 0; b < 256; ++b)
+        a.upper[b] = static_cast<Byte>(b);
     for (int k = 0; k < 26; ++k) {
         const auto lo = static_cast<Byte>(alpha[k]), up = static_cast<Byte>(ualpha[k]);
         a.upper[lo] = up;
@@ -37,9 +38,15 @@ constexpr Alphabet makeAlphabet() {
 
 constexpr Alphabet kAlphabet = makeAlphabet();
 
-bool isByteValue(int c) { return c >= 0 && c <= 0xFF; }
-std::size_t width(int l) { return l > 0 ? static_cast<std::size_t>(l) : 0; }
-Byte* bytes(char* p) { return reinterpret_cast<Byte*>(p); }
+bool isByteValue(int c) {
+    return c >= 0 && c <= 0xFF;
+}
+std::size_t width(int l) {
+    return l > 0 ? static_cast<std::size_t>(l) : 0;
+}
+Byte* bytes(char* p) {
+    return reinterpret_cast<Byte*>(p);
+}
 
 // Index of the first byte equal to / different from c among n, or -1.
 template <Want W> int firstIndex(const char* p, std::size_t n, Byte c) {
@@ -49,7 +56,8 @@ template <Want W> int firstIndex(const char* p, std::size_t n, Byte c) {
 
 void upcase(char* p, int l) {
     Byte* b = bytes(p);
-    for (std::size_t i = 0, n = width(l); i < n; ++i) b[i] = kAlphabet.upper[b[i]];
+    for (std::size_t i = 0, n = width(l); i < n; ++i)
+        b[i] = kAlphabet.upper[b[i]];
 }
 
 void moveIntoField(char* p1, int l1, char* p2, int l2) {
@@ -75,10 +83,16 @@ void vzmi(char* p1, char* p2, int l) {
     if (l > 0) skMemCpy(p1, p2, static_cast<XRMemSize>(l));
 }
 
-void vzbfci(int ch, char* p1, int l) { std::memset(p1, static_cast<Byte>(ch), width(l)); }
+void vzbfci(int ch, char* p1, int l) {
+    std::memset(p1, static_cast<Byte>(ch), width(l));
+}
 
-void vzstmov(char* p1, int l1, char* p2, int l2) { moveIntoField(p1, l1, p2, l2); }
-void vzstmv2(char* p1, int l1, char* p2, int l2) { moveIntoField(p1, l1, p2, l2); }
+void vzstmov(char* p1, int l1, char* p2, int l2) {
+    moveIntoField(p1, l1, p2, l2);
+}
+void vzstmv2(char* p1, int l1, char* p2, int l2) {
+    moveIntoField(p1, l1, p2, l2);
+}
 
 int vzstndx(char* p1, int l1, char* p2, int l2) {
     if (l1 < l2) return -1;
@@ -103,17 +117,25 @@ int allsame(int c, char* p, int l) {
     return isByteValue(c) && firstIndex<Want::Differ>(p, width(l), static_cast<Byte>(c)) < 0;
 }
 
-void wzstrup(char* p, int l) { upcase(p, l); }
-void UQ(char* p, int l) { upcase(p, l); }
+void wzstrup(char* p, int l) {
+    upcase(p, l);
+}
+void UQ(char* p, int l) {
+    upcase(p, l);
+}
 
-int TOUPPER(int c) { return isByteValue(c) ? kAlphabet.upper[c] : c; }
-int ISALPHA(int c) { return isByteValue(c) && kAlphabet.isLetter[c]; }
+int TOUPPER(int c) {
+    return isByteValue(c) ? kAlphabet.upper[c] : c;
+}
+int ISALPHA(int c) {
+    return isByteValue(c) && kAlphabet.isLetter[c];
+}
 
 int vzclchr(long lnumber, char* s, int len) {
     if (len < 1) return 1;
     const bool negative = lnumber < 0;
-    unsigned long rest = negative ? 0ul - static_cast<unsigned long>(lnumber)
-                                  : static_cast<unsigned long>(lnumber);
+    unsigned long rest =
+        negative ? 0ul - static_cast<unsigned long>(lnumber) : static_cast<unsigned long>(lnumber);
     int i = len - 1;
     s[i] = static_cast<char>('0' + rest % 10);
     for (rest /= 10; rest > 0; rest /= 10) {
@@ -132,13 +154,15 @@ int wzrlchr(unsigned char* p, int w, int s, int* ncp, long* lp) {
     *ncp = 0;
     const std::size_t n = width(w);
     std::size_t i = 0;
-    while (i < n && p[i] == kBlank) ++i;
+    while (i < n && p[i] == kBlank)
+        ++i;
     if (i == n) return 1;
     const bool negative = s != 0 && p[i] == '-';
     if (negative) ++i;
     const std::size_t firstDigit = i;
     unsigned long value = 0; // unsigned: an over-long field wraps instead of overflowing
-    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i) value = value * 10 + (p[i] - '0');
+    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i)
+        value = value * 10 + (p[i] - '0');
     const auto digits = static_cast<int>(i - firstDigit);
     *ncp = (negative ? 1 : 0) + digits;
     if (!negative && digits == 0) return 1;

@@ -15,8 +15,12 @@ using Byte = std::uint8_t;
 
 constexpr XRMemSize kMemNotFound = ~XRMemSize{0};
 
-const Byte* bytes(const void* p) { return static_cast<const Byte*>(p); }
-Byte* bytes(void* p) { return static_cast<Byte*>(p); }
+const Byte* bytes(const void* p) {
+    return static_cast<const Byte*>(p);
+}
+Byte* bytes(void* p) {
+    return static_cast<Byte*>(p);
+}
 
 template <class T> std::size_t strLen(const T* s) {
     if (!s) return 0;
@@ -24,7 +28,8 @@ template <class T> std::size_t strLen(const T* s) {
         return std::strlen(reinterpret_cast<const char*>(s));
     } else {
         std::size_t n = 0;
-        while (s[n] != 0) ++n;
+        while (s[n] != 0)
+            ++n;
         return n;
     }
 }
@@ -47,7 +52,9 @@ void shiftRange(int8_t* p, XRMemSize len, Byte lo, Byte hi, int delta) {
 }
 
 // Units of a signed XRStrSize length; lengths below 1 are empty.
-std::size_t units(XRStrSize len) { return len > 0 ? static_cast<std::size_t>(len) : 0; }
+std::size_t units(XRStrSize len) {
+    return len > 0 ? static_cast<std::size_t>(len) : 0;
+}
 
 template <Want W, class T> bool scanFinds(const T* p, std::size_t n, T ch, std::size_t& at) {
     at = xr::mem::scan<W>(p, n, ch);
@@ -79,7 +86,8 @@ void forwardCopy(const Byte* src, Byte* dst, XRMemSize len) {
         std::memmove(dst, src, len);
         return;
     }
-    for (XRMemSize i = 0; i < len; ++i) dst[i] = src[i];
+    for (XRMemSize i = 0; i < len; ++i)
+        dst[i] = src[i];
 }
 
 // Destination starts inside the source: d = dst - src, o = len - d (the overlap).
@@ -113,7 +121,9 @@ XRMemPtr xrmemmove(XRMemPtr dst, XRConstMemPtr src, XRMemSize len) {
     return std::memmove(dst, src, len);
 }
 
-XRMemPtr xrmemset(XRMemPtr dst, uint8_t ch, XRMemSize len) { return std::memset(dst, ch, len); }
+XRMemPtr xrmemset(XRMemPtr dst, uint8_t ch, XRMemSize len) {
+    return std::memset(dst, ch, len);
+}
 
 int32_t xrmemcmp(XRConstMemPtr s1, XRConstMemPtr s2, XRMemSize len) {
     return std::memcmp(s1, s2, len);
@@ -124,15 +134,29 @@ void* xrmemchr(XRConstMemPtr src, uint8_t ch, XRMemSize len) {
     return at == kMemNotFound ? nullptr : const_cast<Byte*>(bytes(src) + at);
 }
 
-XRStatus skUnsup(void) { return XRStatusUnsupported; }
+XRStatus skUnsup(void) {
+    return XRStatusUnsupported;
+}
 
-XRMemSize skStrLen(const char* s) { return strLen(s); }
-XRStrSize skStrTLen(const XRChar* s) { return static_cast<XRStrSize>(strLen(s)); }
-void skStrCpy(const int8_t* src, int8_t* dst) { strCpy(src, dst); }
-void skStrTCpy(const XRChar* src, XRChar* dst) { strCpy(src, dst); }
+XRMemSize skStrLen(const char* s) {
+    return strLen(s);
+}
+XRStrSize skStrTLen(const XRChar* s) {
+    return static_cast<XRStrSize>(strLen(s));
+}
+void skStrCpy(const int8_t* src, int8_t* dst) {
+    strCpy(src, dst);
+}
+void skStrTCpy(const XRChar* src, XRChar* dst) {
+    strCpy(src, dst);
+}
 
-void skStrUp(int8_t* src, XRMemSize len) { shiftRange(src, len, 'a', 'z', -0x20); }
-void skStrLow(int8_t* src, XRMemSize len) { shiftRange(src, len, 'A', 'Z', 0x20); }
+void skStrUp(int8_t* src, XRMemSize len) {
+    shiftRange(src, len, 'a', 'z', -0x20);
+}
+void skStrLow(int8_t* src, XRMemSize len) {
+    shiftRange(src, len, 'A', 'Z', 0x20);
+}
 
 XRBoolean skMemNot(int8_t c, const void* buff, XRMemSize len) {
     return allEqual(static_cast<Byte>(c), bytes(buff), len);
@@ -147,7 +171,8 @@ void skMemSet(void* buff, int32_t c, XRMemSize len) {
 }
 
 void skMemTSet(XRChar* buff, XRChar c, XRStrSize len) {
-    for (std::size_t i = 0, n = units(len); i < n; ++i) buff[i] = c;
+    for (std::size_t i = 0, n = units(len); i < n; ++i)
+        buff[i] = c;
 }
 
 int32_t skMemCmp(const void* src, const void* dst, XRMemSize len) {

@@ -2,8 +2,7 @@
 #include "internal/memkernels.h"
 #include "xr/xrmem.h"
 
-extern "C" XRStrSize xrzsndx(const XRChar* str, XRStrSize slen, const XRChar* tok,
-                             XRStrSize tlen) {
+extern "C" XRStrSize xrzsndx(const XRChar* str, XRStrSize slen, const XRChar* tok, XRStrSize tlen) {
     if (tlen <= 0) return 0;
     if (slen < tlen) return -1;
     const auto n = static_cast<std::size_t>(slen);
