@@ -1,0 +1,199 @@
+// UTF-8 comparison, case-blind order and equality, copying into a blank-filled field
+// and trailing-blank stripping. Equal bytes are passed over without decoding; only
+// characters whose bytes differ are decoded and folded.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "internal/utf8_kit.h"
+#include "xr/xrcase.h"
+#include "xr/xrentry.h"
+#include "xr/xrhost.h"
+#include "xr/xrmem.h"
+#include "xr/xrutf8.h"
+
+namespace {
+
+using namespace xr::utf8;
+
+constexpr std::array<std::uint8_t, 256> kAsciiLower = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        t[b] = static_cast<std::uint8_t>(b >= 'A' && b <= 'Z' ? b + 0x20 : b);
+    return t;
+}();
+
+// Two operands, each a position and the bytes remaining.
+struct Cursor {
+    const std::uint8_t* p;
+    std::size_t left;
+    void advance(std::size_t n) { p += n, left -= n; }
+};
+
+// The whole sequence that *a.p announces, identical in both operands.
+bool sameSequence(const Cursor& a, const Cursor& b) {
+    const std::size_t n = announced(*a.p);
+    return a.left >= n && b.left >= n && std::memcmp(a.p, b.p, n) == 0;
+}
+
+XRNLS_EXT_S* nls() { return reinterpret_cast<XRNLS_EXT_S*>(Exported_XRHandle->xrnls); }
+
+XRChar downcaseByHost(std::uint32_t cp) {
+    XRNLS_EXT_S* ext = nls();
+    return ext->charDowncase(&ext->ext, static_cast<XRChar>(cp), 1);
+}
+
+// Equality folding: the case tables (or the host, as xrzstlo decides) below U+10000.
+std::uint32_t foldForEquality(std::uint32_t cp) {
+    if (cp >= 0x10000) return static_cast<std::uint32_t>(downcaseByHost(cp));
+    XRChar c = static_cast<XRChar>(cp);
+    xrzstlo(&c, 1);
+    return static_cast<std::uint32_t>(c);
+}
+
+constexpr int sign(bool negative) { return negative ? -1 : 1; }
+
+int32_t normCompare(Cursor a, Cursor b) {
+    int32_t tie = 0;
+    while (a.left > 0 && b.left > 0) {
+        const std::uint8_t b1 = *a.p, b2 = *b.p;
+        if (b1 == b2 && b1 < 0x80) {
+            a.advance(1), b.advance(1);
+            continue;
+        }
+        if (b1 == b2 && sameSequence(a, b)) {
+            const std::size_t n = announced(b1);
+            a.advance(n), b.advance(n);
+            continue;
+        }
+        if (b1 < 0x80 && b2 < 0x80) {
+            const std::uint8_t f1 = kAsciiLower[b1], f2 = kAsciiLower[b2];
+            if (f1 != f2) return 2 * sign(f1 < f2);
+            if (tie == 0) tie = sign(b1 < b2);
+            a.advance(1), b.advance(1);
+            continue;
+        }
+        const Decoded c1 = decodeOne(a.p, a.left), c2 = decodeOne(b.p, b.left);
+        if (tie == 0) tie = sign(c1.cp < c2.cp);
+        const XRChar f1 = downcaseByHost(c1.cp), f2 = downcaseByHost(c2.cp);
+        if (f1 != f2) return 2 * sign(f1 < f2);
+        a.advance(c1.used), b.advance(c2.used);
+    }
+    if (a.left == b.left) return tie;
+    const Cursor& longer = a.left ? a : b;
+    if (skMemNot(' ', longer.p, longer.left)) return tie;
+    return a.left ? 2 : -2;
+}
+
+bool normEqual(Cursor a, Cursor b) {
+    if (a.left == 0 || b.left == 0) return a.left == b.left;
+    while (a.left > 0 && b.left > 0) {
+        const std::uint8_t b1 = *a.p, b2 = *b.p;
+        if (b1 == b2 && sameSequence(a, b)) {
+            const std::size_t n = announced(b1);
+            a.advance(n), b.advance(n);
+            continue;
+        }
+        // ASCII folds by table here exactly as xrzstlo folds it, without the call.
+        if (b1 < 0x80 && b2 < 0x80) {
+            if (kAsciiLower[b1] != kAsciiLower[b2]) return false;
+            a.advance(1), b.advance(1);
+            continue;
+        }
+        const Decoded c1 = decodeOne(a.p, a.left), c2 = decodeOne(b.p, b.left);
+        if (foldForEquality(c1.cp) != foldForEquality(c2.cp)) return false;
+        a.advance(c1.used), b.advance(c2.used);
+    }
+    return a.left == 0 && b.left == 0;
+}
+
+// A blank of the option set that is exactly the n bytes at p.
+bool isBlank(const std::uint8_t* p, std::size_t n, bool whiteSpace) {
+    switch (n) {
+    case 1: return p[0] == 0x20 || (whiteSpace && p[0] >= 0x09 && p[0] <= 0x0D);
+    case 2: return p[0] == 0xC2 && (p[1] == 0xA0 || (whiteSpace && p[1] == 0x85));
+    case 3: break;
+    default: return false;
+    }
+    const std::uint32_t v = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+    return v == 0xE19A80 || (v >= 0xE28080 && v <= 0xE2808A) || v == 0xE280A8 ||
+           v == 0xE280A9 || v == 0xE280AF || v == 0xE2819F || v == 0xE38080;
+}
+
+std::size_t stripSpaces(const std::uint8_t* s, std::size_t len) {
+    while (len > 0 && s[len - 1] == 0x20) --len;
+    return len;
+}
+
+// Walks back character by character; the last character must be exactly one blank.
+std::size_t stripUnicodeBlanks(const std::uint8_t* s, std::size_t len, bool whiteSpace) {
+    while (len > 0) {
+        std::size_t lead = len - 1;
+        while (lead > 0 && isContinuation(s[lead])) --lead;
+        if (isContinuation(s[lead]) || !isBlank(s + lead, len - lead, whiteSpace)) break;
+        len = lead;
+    }
+    return len;
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t xrzsu8Compare(UTF8ConstStr s1, UTF8ByteLength s1L, UTF8ConstStr s2, UTF8ByteLength s2L) {
+    const std::size_t n = std::min(s1L, s2L);
+    if (n > 0) {
+        if (const int d = std::memcmp(s1, s2, n)) return d < 0 ? -1 : 1;
+    }
+    return s1L < s2L ? -1 : s1L > s2L ? 1 : 0;
+}
+
+int32_t xrzsu8CompareText(UTF8ConstStr s1, UTF8ByteLength s1L, XRConstMemPtr s2, XRMemSize s2L,
+                          NLScei) {
+    return xrzsu8Compare(s1, s1L, static_cast<UTF8ConstStr>(s2), s2L);
+}
+
+int32_t xrzsu8NormCompare(UTF8ConstStr s1, UTF8ByteLength len1, UTF8ConstStr s2,
+                          UTF8ByteLength len2) {
+    return xrzsu8NormCompareText(s1, len1, s2, len2, U_UTF8_CE);
+}
+
+int32_t xrzsu8NormCompareText(UTF8ConstStr s1, UTF8ByteLength len1, XRConstMemPtr s2,
+                              XRMemSize len2, NLScei) {
+    return normCompare({s1, len1}, {static_cast<UTF8ConstStr>(s2), len2});
+}
+
+XRBoolean xrzsu8NormEqual(UTF8ConstStr s1, UTF8ByteLength s1L, UTF8ConstStr s2,
+                          UTF8ByteLength s2L) {
+    return normEqual({s1, s1L}, {s2, s2L}) ? XR_TRUE : XR_FALSE;
+}
+
+XRBoolean xrzsu8NormEqualText(UTF8ConstStr s1, UTF8ByteLength s1L, XRConstMemPtr s2,
+                              XRMemSize s2L, NLScei) {
+    return xrzsu8NormEqual(s1, s1L, static_cast<UTF8ConstStr>(s2), s2L);
+}
+
+UTF8ByteLength xrzsu8Copy(UTF8ConstStr from, UTF8ByteLength flen, UTF8Str to,
+                          UTF8ByteLength tlen) {
+    UTF8ByteLength n = 0;
+    if (from) {
+        n = UTF8_BLENB(from, std::min(flen, tlen));
+        if (n > 0) std::memmove(to, from, n);
+    }
+    if (tlen > n) std::memset(to + n, ' ', tlen - n);
+    return n;
+}
+
+UTF8ByteLength xrzsu8CopyText(XRConstMemPtr from, XRMemSize flen, NLScei, UTF8Str to,
+                              UTF8ByteLength tlen) {
+    return xrzsu8Copy(static_cast<UTF8ConstStr>(from), flen, to, tlen);
+}
+
+UTF8ByteLength xrzsu8StripBlanks(UTF8ConstStr string, UTF8ByteLength stringL, XRFlags options) {
+    if (options == 0) return stripSpaces(string, stringL);
+    return stripUnicodeBlanks(string, stringL, options != 2);
+}
+
+} // extern "C"
