@@ -1,6 +1,7 @@
 #include "xrhost/host.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 
 #include "xrhost/format.h"
@@ -21,7 +22,12 @@ XRStatus configureSystem(XRHndlp, int32_t service, void* data, XRFlags) {
     return 0;
 }
 
-XRExtensionh loadExtension(XRHndlp, const char*, XRMemSize, XRJnlh) { return nullptr; }
+XRExtensionh loadExtension(XRHndlp h, const char* name, XRMemSize nameL, XRJnlh) {
+    static constexpr char kUnidata[] = "xrnlsudb";
+    if (!name || nameL != sizeof kUnidata - 1 || std::memcmp(name, kUnidata, nameL) != 0)
+        return nullptr;
+    return Host::from(h)->loadUnidata();
+}
 
 XRZCapturedp msgCaptureV(XRHndlp, XRPoolh, XRStatus, va_list) { return nullptr; }
 
@@ -47,7 +53,8 @@ XRStatus msgStatusBuffV(XRHndlp h, XRZFmtInfop, XRStatus status, XRChar* dest, X
 
 Host::Host()
     : rec_{nullptr,        nullptr,        &configureSystem, &loadExtension, &msgCaptureV,
-           &msgFormatBuffV, &msgRender,     &msgRenderFmtV,   &msgStatusBuffV} {}
+           &msgFormatBuffV, &msgRender,     &msgRenderFmtV,   &msgStatusBuffV},
+      unidata_{{1, "xrnlsudb", nullptr}, &rec_} {}
 
 void Host::setDefaultLocale(XRLocaleh locale) {
     nlsGlobal_.defaultLocale = locale;

@@ -7,6 +7,8 @@
 // C library's `timezone`), so New York in winter gives 18000.
 #pragma once
 
+#include <atomic>
+
 #include "xr/xrhost.h"
 #include "xrhost/catalog.h"
 
@@ -30,10 +32,23 @@ class Host {
     void setDefaultLocale(XRLocaleh locale);
     void detachNlsGlobal() { rec_.sknls_global = nullptr; }
 
+    // The Unicode-data extension that loadExtension("xrnlsudb") hands out (the only
+    // extension this host serves; any other name gives null). Its general categories
+    // are answered by the NLS extension's charIsCategory. unidataLoads() counts the
+    // successful loads.
+    XRExtensionh unidata() { return &unidata_; }
+    int unidataLoads() const { return unidataLoads_.load(); }
+    XRExtensionh loadUnidata() {
+        ++unidataLoads_;
+        return &unidata_;
+    }
+
   private:
     XR_HNDL_S rec_; // first member: the handle is the object's address
     Catalog catalog_;
     SKNLS_GLOBAL_S nlsGlobal_{};
+    XR_EXT_S unidata_;
+    std::atomic<int> unidataLoads_{0};
 };
 
 } // namespace xrhost
