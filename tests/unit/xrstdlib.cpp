@@ -1,0 +1,313 @@
+// Byte and XRChar primitives: exact edge results, the fast kernels against their scalar
+// references and an independent one, and the overlap-tolerant copy against memmove.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "internal/memkernels.h"
+#include "recording.h"
+#include "xr/xrmem.h"
+
+namespace {
+
+using xr::mem::Want;
+constexpr XRMemSize kNotFound = ~XRMemSize{0};
+constexpr unsigned char kJunk = 0xA5;
+
+// Independent of the library: first index of a unit equal (or not) to ch, or n.
+template <class T>
+std::size_t refScan(const std::vector<T>& v, std::size_t from, std::size_t n, T ch, bool differ) {
+    for (std::size_t i = 0; i < n; ++i)
+        if ((v[from + i] != ch) == differ) return i;
+    return n;
+}
+
+// Every length up to 200, every alignment of 0..3 units, one or two planted hits.
+template <class T> void sweepScans(T background, T other) {
+    std::mt19937 rng(7);
+    std::vector<T> buf(220, background);
+    for (std::size_t from = 0; from < 4; ++from)
+        for (std::size_t n = 0; n <= 200; ++n)
+            for (std::size_t hit = 0; hit <= n; ++hit) {
+                std::fill(buf.begin(), buf.end(), background);
+                if (hit < n) buf[from + hit] = other;
+                if (hit + 1 < n && rng() % 2) buf[from + n - 1] = other;
+                buf[from + n] = other; // just past the end: must not be seen
+                const T* p = buf.data() + from;
+                for (bool differ : {false, true}) {
+                    const T ch = differ ? background : other;
+                    const std::size_t want = refScan(buf, from, n, ch, differ);
+                    const std::size_t fast = differ ? xr::mem::scan<Want::Differ>(p, n, ch)
+                                                    : xr::mem::scan<Want::Equal>(p, n, ch);
+                    const std::size_t slow = differ ? xr::mem::scanScalar<Want::Differ>(p, n, ch)
+                                                    : xr::mem::scanScalar<Want::Equal>(p, n, ch);
+                    ASSERT_EQ(fast, want) << "n=" << n << " hit=" << hit << " differ=" << differ;
+                    ASSERT_EQ(slow, want);
+                }
+            }
+}
+
+TEST(ScanKernels, ByteScansAgreeWithReferenceAtEveryLengthAndHit) {
+    sweepScans<std::uint8_t>(0x20, 0xA0);
+    sweepScans<std::uint8_t>(0xFF, 0x00);
+}
+
+TEST(ScanKernels, UnitScansAgreeWithReferenceAtEveryLengthAndHit) {
+    sweepScans<XRChar>(0x20, 0x120); // low byte equal: a byte-wise compare would miss it
+    sweepScans<XRChar>(-1, 0x7FFFFFFF);
+}
+
+TEST(ScanKernels, MismatchAgreesWithReference) {
+    std::mt19937 rng(11);
+    for (std::size_t n = 0; n <= 70; ++n)
+        for (std::size_t at = 0; at <= n; ++at) {
+            std::vector<XRChar> a(n + 1), b(n + 1);
+            for (std::size_t i = 0; i <= n; ++i)
+                a[i] = b[i] = static_cast<XRChar>(rng());
+            if (at < n) b[at] ^= 1 << (rng() % 32);
+            b[n] = a[n] + 1;
+            EXPECT_EQ(xr::mem::mismatch(a.data(), b.data(), n), at);
+            EXPECT_EQ(xr::mem::mismatchScalar(a.data(), b.data(), n), at);
+        }
+}
+
+TEST(Scans, NotFoundValuesAndNulls) {
+    const char b[] = "aaab";
+    const XRChar blanks[] = {' ', ' ', ' ', 'x'};
+    EXPECT_EQ(skMemScan(nullptr, 4, 'a'), kNotFound);
+    EXPECT_EQ(skMemScan(b, 0, 'a'), kNotFound);
+    EXPECT_EQ(skMemScan(b, 4, 'z'), kNotFound);
+    EXPECT_EQ(skMemScan(b, 4, 'b'), 3u);
+    EXPECT_EQ(skMemNScan(nullptr, 4, 'a'), kNotFound);
+    EXPECT_EQ(skMemNScan(b, 0, 'a'), kNotFound);
+    EXPECT_EQ(skMemNScan(b, 3, 'a'), kNotFound);
+    EXPECT_EQ(skMemNScan(b, 4, 'a'), 3u);
+    EXPECT_EQ(skMemTNScan(blanks, 4, ' '), 3);
+    EXPECT_EQ(skMemTNScan(blanks, 3, ' '), -1);
+    EXPECT_EQ(skMemTNScan(blanks, 0, ' '), -1);
+    EXPECT_EQ(skMemTNScan(blanks, -5, 'x'), -1);
+    EXPECT_EQ(skMemTNScan(nullptr, 4, ' '), -1);
+    const unsigned char high[] = {0x80, 0x80, 0xFF};
+    EXPECT_EQ(skMemScan(high, 3, static_cast<int8_t>(-1)), 2u);
+    EXPECT_EQ(skMemNScan(high, 3, static_cast<int8_t>(-128)), 2u);
+    EXPECT_EQ(xrmemchr(b, 'b', 4), b + 3);
+    EXPECT_EQ(xrmemchr(b, 'b', 0), nullptr);
+    EXPECT_EQ(xrmemchr(nullptr, 'b', 4), nullptr);
+    EXPECT_EQ(xrmemchr(high, 0xFF, 3), high + 2);
+}
+
+TEST(Scans, MemNotIsTrueOnlyWhenEveryUnitEqualsC) {
+    const XRChar blanks[] = {' ', ' ', ' ', ' '};
+    const XRChar mixed[] = {' ', ' ', 'a', ' '};
+    EXPECT_EQ(skMemTNot(' ', blanks, 4), XR_TRUE);
+    EXPECT_EQ(skMemTNot(' ', mixed, 4), XR_FALSE);
+    EXPECT_EQ(skMemTNot(' ', mixed, 2), XR_TRUE);
+    EXPECT_EQ(skMemTNot('x', mixed, 0), XR_TRUE);
+    EXPECT_EQ(skMemTNot('x', mixed, -1), XR_TRUE);
+    EXPECT_EQ(skMemNot('x', "xxxx", 4), XR_TRUE);
+    EXPECT_EQ(skMemNot('x', "xxyx", 4), XR_FALSE);
+    EXPECT_EQ(skMemNot('x', "abc", 0), XR_TRUE);
+    const unsigned char high[] = {0xC0, 0xC0};
+    EXPECT_EQ(skMemNot(static_cast<int8_t>(0xC0), high, 2), XR_TRUE);
+}
+
+TEST(Compare, ByteCompareIsExactSignOfUnsignedDifference) {
+    const unsigned char hi[] = {0x80}, lo[] = {0x7F};
+    EXPECT_EQ(skMemCmp(hi, lo, 1), 1);
+    EXPECT_EQ(skMemCmp(lo, hi, 1), -1);
+    EXPECT_EQ(skMemCmp(hi, lo, 0), 0);
+    std::mt19937 rng(3);
+    for (int t = 0; t < 20000; ++t) {
+        unsigned char a[40], b[40];
+        const std::size_t n = rng() % 40;
+        for (std::size_t i = 0; i < n; ++i)
+            a[i] = b[i] = static_cast<unsigned char>(rng());
+        if (n && rng() % 4) b[rng() % n] = static_cast<unsigned char>(rng());
+        const int r = std::memcmp(a, b, n);
+        EXPECT_EQ(skMemCmp(a, b, n), (r > 0) - (r < 0));
+        EXPECT_EQ(xrmemcmp(a, b, n) > 0, r > 0);
+        EXPECT_EQ(xrmemcmp(a, b, n) < 0, r < 0);
+    }
+}
+
+TEST(Compare, UnitCompareUsesWrapAroundDifferenceAndCountsUnits) {
+    struct Case {
+        XRChar a, b;
+        int want;
+    } cases[] = {
+        {'a', 'b', -1},     {'b', 'a', 1},      {0x10FFFF, 0, 1},           {0, 0x10FFFF, -1},
+        {-1, 0, -1},        {0, -1, 1},         {INT32_MAX, -1, -1},        {INT32_MIN, 1, 1},
+        {INT32_MIN, 0, -1}, {0, INT32_MIN, -1}, {INT32_MAX, INT32_MIN, -1},
+    };
+    for (const Case& c : cases) {
+        const XRChar a[] = {7, 7, c.a, 0}, b[] = {7, 7, c.b, 1};
+        EXPECT_EQ(skWMemCmp(a, b, 3), c.want) << c.a << " vs " << c.b;
+        EXPECT_EQ(skWMemCmp(a, b, 2), 0);
+    }
+    const XRChar x[] = {1, 2, 3, 4}, y[] = {1, 2, 3, 5};
+    EXPECT_EQ(skWMemCmp(x, y, 3), 0); // 3 units, not 12 bytes
+    EXPECT_EQ(skWMemCmp(x, y, 4), -1);
+    EXPECT_EQ(skWMemCmp(x, y, 0), 0);
+}
+
+// Copy of len bytes from offset s to offset d of a 96-byte buffer, as through a temporary.
+std::vector<unsigned char> throughTemporary(std::vector<unsigned char> buf, std::size_t s,
+                                            std::size_t d, std::size_t len) {
+    std::vector<unsigned char> tmp(buf.begin() + s, buf.begin() + s + len);
+    std::copy(tmp.begin(), tmp.end(), buf.begin() + d);
+    return buf;
+}
+
+TEST(Copy, OverlapTolerantCopyEqualsCopyThroughTemporaryForEveryShift) {
+    std::vector<unsigned char> init(96);
+    for (std::size_t i = 0; i < init.size(); ++i)
+        init[i] = static_cast<unsigned char>(i * 7 + 1);
+    const std::size_t s = 40;
+    for (std::size_t len = 0; len <= 40; ++len)
+        for (std::size_t d = 0; d + len <= 96; ++d) {
+            std::vector<unsigned char> buf = init;
+            skMemSCpy(buf.data() + s, buf.data() + d, len);
+            ASSERT_EQ(buf, throughTemporary(init, s, d, len)) << "len=" << len << " d=" << d;
+            std::vector<unsigned char> mm = init;
+            std::memmove(mm.data() + d, mm.data() + s, len);
+            ASSERT_EQ(buf, mm);
+        }
+}
+
+TEST(Copy, ForwardCopyIsByteByByteWhenDestinationIsNotInsideSource) {
+    std::vector<unsigned char> init(96);
+    for (std::size_t i = 0; i < init.size(); ++i)
+        init[i] = static_cast<unsigned char>(i + 100);
+    const std::size_t s = 40;
+    for (std::size_t len = 0; len <= 40; ++len)
+        for (std::size_t d = 0; d + len <= 96; ++d) {
+            std::vector<unsigned char> buf = init, ref = init;
+            skMemCpy(buf.data() + s, buf.data() + d, len);
+            for (std::size_t i = 0; i < len; ++i)
+                ref[d + i] = ref[s + i];
+            ASSERT_EQ(buf, ref) << "len=" << len << " d=" << d;
+        }
+}
+
+TEST(Copy, WrappersKeepDestinationFirstAndReturnIt) {
+    unsigned char buf[12];
+    std::memset(buf, kJunk, sizeof buf);
+    EXPECT_EQ(xrmemcpy(buf, "abcd", 4), buf);
+    EXPECT_EQ(xrmemmove(buf + 1, buf, 4), buf + 1);
+    EXPECT_EQ(0, std::memcmp(buf, "aabcd", 5));
+    EXPECT_EQ(xrmemset(buf + 5, 0xEE, 3), buf + 5);
+    EXPECT_EQ(buf[7], 0xEE);
+    EXPECT_EQ(buf[8], kJunk);
+}
+
+TEST(Fill, FillsExactlyLenUnits) {
+    unsigned char b[10];
+    std::memset(b, kJunk, sizeof b);
+    skMemSet(b, 0x1234, 6);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(b[i], i < 6 ? 0x34 : kJunk);
+    XRChar u[6] = {9, 9, 9, 9, 9, 9};
+    skMemTSet(u, -7, 4);
+    skMemTSet(u, 5, 0);
+    skMemTSet(u, 5, -3);
+    EXPECT_EQ(std::vector<XRChar>(u, u + 6), (std::vector<XRChar>{-7, -7, -7, -7, 9, 9}));
+}
+
+TEST(Strings, LengthsAndCopiesWithTheirNullRules) {
+    EXPECT_EQ(skStrLen(nullptr), 0u);
+    EXPECT_EQ(skStrLen("abc"), 3u);
+    EXPECT_EQ(skStrTLen(nullptr), 0);
+    const XRChar t[] = {'a', 0x10000, -1, 0, 'b'};
+    EXPECT_EQ(skStrTLen(t), 3);
+
+    int8_t dst[6];
+    std::memset(dst, kJunk, sizeof dst);
+    skStrCpy(reinterpret_cast<const int8_t*>("abc"), dst);
+    EXPECT_EQ(0, std::memcmp(dst, "abc\0", 4));
+    EXPECT_EQ(static_cast<unsigned char>(dst[4]), kJunk);
+    std::memset(dst, kJunk, sizeof dst);
+    skStrCpy(nullptr, dst);
+    EXPECT_EQ(dst[0], 0);
+    EXPECT_EQ(static_cast<unsigned char>(dst[1]), kJunk);
+    skStrCpy(reinterpret_cast<const int8_t*>("abc"), nullptr);
+    skStrCpy(nullptr, nullptr);
+
+    XRChar u[6] = {5, 5, 5, 5, 5, 5};
+    skStrTCpy(t, u);
+    EXPECT_EQ(std::vector<XRChar>(u, u + 6), (std::vector<XRChar>{'a', 0x10000, -1, 0, 5, 5}));
+    skStrTCpy(nullptr, u);
+    EXPECT_EQ(u[0], 0);
+    EXPECT_EQ(u[1], 0x10000);
+    skStrTCpy(t, nullptr);
+}
+
+TEST(Strings, CaseChangesOnlyAsciiLettersOverExactlyLenBytes) {
+    int8_t all[257];
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<int8_t>(i);
+    all[256] = 'q';
+    skStrUp(all, 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(static_cast<unsigned char>(all[i]), i >= 'a' && i <= 'z' ? i - 32 : i);
+    EXPECT_EQ(all[256], 'q');
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<int8_t>(i);
+    skStrLow(all, 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(static_cast<unsigned char>(all[i]), i >= 'A' && i <= 'Z' ? i + 32 : i);
+    int8_t embedded[] = {'a', 'b', 'c', 0, 'x', 'y', 'z'};
+    skStrUp(embedded, 7);
+    EXPECT_EQ(0, std::memcmp(embedded, "ABC\0XYZ", 7));
+}
+
+TEST(MissingValues, AnyNaNIsMissingAndNothingElseIs) {
+    const std::uint64_t nanBits[] = {
+        0x7FF0000000000001u, 0x7FF8000000000000u, 0x7FFFFFFFFFFFFFFFu, 0xFFF0000000000001u,
+        0xFFF8000000000000u, 0xFFFFFFFFFFFFFFFFu, 0x7FF4000000000000u, 0xFFF0000080000000u,
+    };
+    const double finite[] = {0.0,
+                             -0.0,
+                             1.0,
+                             -1e308,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::max()};
+    for (std::uint64_t bits : nanBits) {
+        double arr[5] = {1.0, 2.0, std::bit_cast<double>(bits), 3.0, 4.0};
+        EXPECT_EQ(skMissArray(arr, 5), XR_TRUE) << std::hex << bits;
+        EXPECT_EQ(skMissArray(arr, 2), XR_FALSE);
+    }
+    double inf[] = {INFINITY, -INFINITY, INFINITY};
+    EXPECT_EQ(skMissArray(inf, 3), XR_FALSE);
+    EXPECT_EQ(skMissArray(const_cast<double*>(finite), 6), XR_FALSE);
+    EXPECT_EQ(skMissArray(nullptr, 0), XR_FALSE);
+}
+
+TEST(Unsupported, IsTheOneStatus) {
+    EXPECT_EQ(skUnsup(), static_cast<XRStatus>(-2143305724));
+}
+
+TEST(Dup, AsksThePoolForLenBytesWithFlagsZeroAndCopies) {
+    xrtest::Recorder r;
+    xrtest::RecordingPool pool(r);
+    const char src[] = "hello, pool";
+    void* block = skMemDup(src, 11, pool.handle());
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(0, std::memcmp(block, src, 11));
+    ASSERT_EQ(r.calls.size(), 1u);
+    EXPECT_EQ(r.calls[0].op, "memAlloc");
+    EXPECT_EQ(r.calls[0].args, xrtest::words(pool.handle(), XRMemSize{11}, XRFlags{0}));
+
+    EXPECT_EQ(skMemDup(nullptr, 11, pool.handle()), nullptr);
+    EXPECT_EQ(skMemDup(src, 11, nullptr), nullptr);
+    EXPECT_EQ(r.calls.size(), 1u);
+    pool.refuse = true;
+    EXPECT_EQ(skMemDup(src, 11, pool.handle()), nullptr);
+    EXPECT_EQ(r.calls.size(), 2u);
+}
+
+} // namespace
