@@ -7,5 +7,6 @@ namespace xrkit {
 
 extern const Command kInfoCommand;
 extern const Command kDumpCommand;
+extern const Command kCaseCommand;
 
 } // namespace xrkit

@@ -12,6 +12,7 @@ namespace {
 const xrkit::Command* const kCommands[] = {
     &xrkit::kInfoCommand,
     &xrkit::kDumpCommand,
+    &xrkit::kCaseCommand,
 };
 
 void printSynopsis(std::FILE* out, const xrkit::Command& c) {
