@@ -12,7 +12,8 @@
  * xrzstlo/xrzstup read Exported_XRHandle->xrnls once per call: when the host has an
  * NLS extension, every unit with a bit above the low 7 set (0x80 and up, and every
  * negative unit) goes to its charDowncase/charUpcase (extension, unit, 1) and the
- * result is stored unchecked; ASCII units always go through the tables. The
+ * result is stored unchecked; ASCII units always go through the tables. Before
+ * the library is entered (no saved handle) the tables serve every unit. The
  * comparisons and min/max use the tables only and never call the host.
  */
 #ifndef XR_XRCASE_H
@@ -43,7 +44,7 @@ XR_API XRBoolean xrzseqn(const XRChar* s1, XRStrSize len1, const XRChar* s2, XRS
 /* Case-blind comparison with trailing U+0020 ignored: -2/2 for a difference that
  * survives table lower-casing (negative when s1 sorts first), -1/1 when the strings
  * differ only in case (sign of the first raw difference), 0 when equal up to
- * trailing blanks. */
+ * trailing blanks. A negative length counts as an empty string. */
 XR_API int32_t xrzsncmp(const XRChar* s1, XRStrSize len1, const XRChar* s2, XRStrSize len2);
 
 /* In place: each unit becomes the smallest (min) or largest (max) member of its
