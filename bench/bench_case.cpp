@@ -39,7 +39,8 @@ struct Text {
 const Text& text(std::size_t i) {
     static std::vector<Text> texts = [] {
         std::vector<Text> t;
-        for (const auto& f : xrbench::corpus()) t.emplace_back(f.bytes);
+        for (const auto& f : xrbench::corpus())
+            t.emplace_back(f.bytes);
         return t;
     }();
     return texts[i];
@@ -88,14 +89,21 @@ template <bool Upper> void mapping(benchmark::State& state, bool withNls) {
         [&] {
             UErrorCode err = U_ZERO_ERROR;
             return (Upper ? u_strToUpper : u_strToLower)(t.u16out.data(), int32_t(t.u16out.size()),
-                                                         t.u16.data(), int32_t(t.u16.size()), "", &err);
+                                                         t.u16.data(), int32_t(t.u16.size()), "",
+                                                         &err);
         });
     xrextent(nullptr);
 }
 
-void Upper_vs_u_strToUpper(benchmark::State& s) { mapping<true>(s, false); }
-void Lower_vs_u_strToLower(benchmark::State& s) { mapping<false>(s, false); }
-void UpperNls_vs_u_strToUpper(benchmark::State& s) { mapping<true>(s, true); }
+void Upper_vs_u_strToUpper(benchmark::State& s) {
+    mapping<true>(s, false);
+}
+void Lower_vs_u_strToLower(benchmark::State& s) {
+    mapping<false>(s, false);
+}
+void UpperNls_vs_u_strToUpper(benchmark::State& s) {
+    mapping<true>(s, true);
+}
 
 // A text against its own upper-cased form: every unit that has case differs raw.
 void Sncmp_vs_u_strCaseCompare(benchmark::State& state) {
@@ -109,7 +117,8 @@ void Sncmp_vs_u_strCaseCompare(benchmark::State& state) {
                                      int32_t(t.u16.size()), "", &err);
     state.SetLabel(xrbench::corpus()[state.range(0)].name);
     sideBySide(
-        state, n, [&] { return xrzsncmp(t.units.data(), XRStrSize(n), upper.data(), XRStrSize(n)); },
+        state, n,
+        [&] { return xrzsncmp(t.units.data(), XRStrSize(n), upper.data(), XRStrSize(n)); },
         [&] {
             UErrorCode e = U_ZERO_ERROR;
             return u_strCaseCompare(t.u16.data(), int32_t(t.u16.size()), upper16.data(), n16,
@@ -118,7 +127,8 @@ void Sncmp_vs_u_strCaseCompare(benchmark::State& state) {
 }
 
 void files(benchmark::internal::Benchmark* b) {
-    for (std::size_t i = 0; i < xrbench::corpus().size(); ++i) b->Arg(static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i < xrbench::corpus().size(); ++i)
+        b->Arg(static_cast<std::int64_t>(i));
     b->UseManualTime();
 }
 

@@ -34,8 +34,12 @@ inline XRChar shiftCase(XRChar c, const int8_t* shift, const XRChar* aux) {
     return walkPairs(c, aux);
 }
 
-inline XRChar tableLower(XRChar c) { return shiftCase(c, skz_downshift, skz_downaux); }
-inline XRChar tableUpper(XRChar c) { return shiftCase(c, skz_upshift, skz_upaux); }
+inline XRChar tableLower(XRChar c) {
+    return shiftCase(c, skz_downshift, skz_downaux);
+}
+inline XRChar tableUpper(XRChar c) {
+    return shiftCase(c, skz_upshift, skz_upaux);
+}
 
 inline XRChar shiftClass(XRChar c, const int32_t* meta, const int32_t* shift) {
     auto u = static_cast<uint32_t>(c);
@@ -44,7 +48,11 @@ inline XRChar shiftClass(XRChar c, const int32_t* meta, const int32_t* shift) {
     return m < 0 ? c : c + shift[m + (u & 0x7F)];
 }
 
-inline XRChar classMin(XRChar c) { return shiftClass(c, skz_min_meta, skz_minshift); }
-inline XRChar classMax(XRChar c) { return shiftClass(c, skz_max_meta, skz_maxshift); }
+inline XRChar classMin(XRChar c) {
+    return shiftClass(c, skz_min_meta, skz_minshift);
+}
+inline XRChar classMax(XRChar c) {
+    return shiftClass(c, skz_max_meta, skz_maxshift);
+}
 
 } // namespace xrkit::casetab

@@ -24,7 +24,8 @@ template <Direction D> XRChar tableCase(XRChar c) {
 }
 
 template <Direction D> void tableCaseAll(XRChar* s, XRStrSize n) {
-    for (XRStrSize i = 0; i < n; ++i) s[i] = tableCase<D>(s[i]);
+    for (XRStrSize i = 0; i < n; ++i)
+        s[i] = tableCase<D>(s[i]);
 }
 
 template <Direction D> void nlsCaseAll(XRNLS_EXT_S* nls, XRChar* s, XRStrSize n) {
@@ -50,9 +51,13 @@ template <Direction D> void mapCase(XRChar* s, XRStrSize n) {
 
 extern "C" {
 
-void xrzstlo(XRChar* string, XRStrSize slen) { mapCase<Direction::Lower>(string, slen); }
+void xrzstlo(XRChar* string, XRStrSize slen) {
+    mapCase<Direction::Lower>(string, slen);
+}
 
-void xrzstup(XRChar* string, XRStrSize slen) { mapCase<Direction::Upper>(string, slen); }
+void xrzstup(XRChar* string, XRStrSize slen) {
+    mapCase<Direction::Upper>(string, slen);
+}
 
 XRChar xrtolower(XRChar ch) {
     mapCase<Direction::Lower>(&ch, 1);

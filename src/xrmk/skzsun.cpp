@@ -12,7 +12,8 @@ using namespace xrkit::casetab;
 constexpr XRChar kBlank = 0x20;
 
 template <XRChar (*Map)(XRChar)> void mapAll(XRChar* s, XRStrSize n) {
-    for (XRStrSize i = 0; i < n; ++i) s[i] = Map(s[i]);
+    for (XRStrSize i = 0; i < n; ++i)
+        s[i] = Map(s[i]);
 }
 
 // The sign of a difference in the tail beyond the shorter string: blanks only
@@ -50,8 +51,12 @@ int32_t xrzsncmp(const XRChar* s1, XRStrSize len1, const XRChar* s2, XRStrSize l
     return compareTail(s1 + n, len1 - n, cmprc, 2);
 }
 
-void xrzstmin(XRChar* string, XRStrSize slen) { mapAll<classMin>(string, slen); }
+void xrzstmin(XRChar* string, XRStrSize slen) {
+    mapAll<classMin>(string, slen);
+}
 
-void xrzstmax(XRChar* string, XRStrSize slen) { mapAll<classMax>(string, slen); }
+void xrzstmax(XRChar* string, XRStrSize slen) {
+    mapAll<classMax>(string, slen);
+}
 
 } // extern "C"

@@ -20,20 +20,24 @@ using xrtest::shellQuote;
 
 const std::string kCli = XRKIT_CLI;
 
-std::string corpus(const char* name) { return std::string(XRKIT_CORPUS_DIR) + "/" + name; }
+std::string corpus(const char* name) {
+    return std::string(XRKIT_CORPUS_DIR) + "/" + name;
+}
 
 const char* const kTexts[] = {"Latin-Lipsum.utf8.txt", "Russian-Lipsum.utf8.txt",
                               "Emoji-Lipsum.utf8.txt", "Hebrew-Lipsum.utf8.txt"};
 
 std::string mixedText() {
-    return "Straße İstanbul ǅ kelvin K ſ ΣΑΣ ᾳ ΐ µ Ꭰꭰ ⅷ ⓐ Ａｚ 𐐨𐐀 ǰ ﬀ\n";
+    return "Straße İstanbul ǅ kelvin K ſ ΣΑΣ ᾳ ΐ µ Ꭰꭰ ⅷ ⓐ Ａｚ 𐐨𐐀 ǰ "
+           "ﬀ\n";
 }
 
 // The ICU-backed expectation: ASCII by the tables (the same as ICU there), the rest
 // by ICU's simple mappings.
 std::string icuMapped(const std::string& utf8, bool upper) {
     auto text = xrhost::fromUtf8(utf8);
-    for (auto& c : text) c = upper ? u_toupper(c) : u_tolower(c);
+    for (auto& c : text)
+        c = upper ? u_toupper(c) : u_tolower(c);
     return xrhost::toUtf8(text);
 }
 
@@ -41,7 +45,8 @@ TEST(CliCase, UpperAndLowerFollowIcuWithTheExtension) {
     const std::string dir = xrtest::tempDir();
     xrtest::writeFile(dir + "/mixed", mixedText());
     std::vector<std::string> files = {dir + "/mixed"};
-    for (const char* t : kTexts) files.push_back(corpus(t));
+    for (const char* t : kTexts)
+        files.push_back(corpus(t));
     for (const auto& f : files)
         for (bool upper : {true, false}) {
             auto r = run(kCli + " case " + (upper ? "upper " : "lower ") + shellQuote(f));
@@ -57,12 +62,15 @@ TEST(CliCase, TablesAndMinMaxMatchTheLibraryInProcess) {
     const std::string dir = xrtest::tempDir();
     xrtest::writeFile(dir + "/mixed", mixedText());
     std::vector<std::string> files = {dir + "/mixed"};
-    for (const char* t : kTexts) files.push_back(corpus(t));
+    for (const char* t : kTexts)
+        files.push_back(corpus(t));
     const struct {
         const char* args;
         const char* fn;
-    } modes[] = {{"upper --tables", "xrzstup"}, {"lower --tables", "xrzstlo"},
-                 {"min", "xrzstmin"},           {"max", "xrzstmax"},
+    } modes[] = {{"upper --tables", "xrzstup"},
+                 {"lower --tables", "xrzstlo"},
+                 {"min", "xrzstmin"},
+                 {"max", "xrzstmax"},
                  {"--tables max", "xrzstmax"}};
     for (const auto& f : files)
         for (const auto& m : modes) {
@@ -99,10 +107,10 @@ TEST(CliCase, InvalidUtf8IsReportedWithItsOffsetAndNothingIsWritten) {
         std::string bytes;
         int offset;
     } rows[] = {
-        {"ab\x80", 2},           {"a\xC0\x80", 1},         {"\xC1\xBF", 0},
-        {"xy\xE0\x9F\xBF", 2},   {"\xED\xA0\x80", 0},      {"ok \xF0\x8F\xBF\xBF", 3},
+        {"ab\x80", 2},           {"a\xC0\x80", 1},        {"\xC1\xBF", 0},
+        {"xy\xE0\x9F\xBF", 2},   {"\xED\xA0\x80", 0},     {"ok \xF0\x8F\xBF\xBF", 3},
         {"\xF4\x90\x80\x80", 0}, {"\xF5\x80\x80\x80", 0}, {"\xFF", 0},
-        {"abc\xE2\x82", 3},      {"\xE2\x28\xA1", 0},      {"é\xC3", 2},
+        {"abc\xE2\x82", 3},      {"\xE2\x28\xA1", 0},     {"é\xC3", 2},
     };
     const std::string dir = xrtest::tempDir();
     for (const auto& r : rows) {
@@ -110,8 +118,9 @@ TEST(CliCase, InvalidUtf8IsReportedWithItsOffsetAndNothingIsWritten) {
         auto res = run(kCli + " case lower " + shellQuote(dir + "/bad"));
         EXPECT_EQ(res.exitCode, 1);
         EXPECT_TRUE(res.out.empty());
-        EXPECT_NE(res.err.find(dir + "/bad: invalid UTF-8 at byte offset " + std::to_string(r.offset)),
-                  std::string::npos)
+        EXPECT_NE(
+            res.err.find(dir + "/bad: invalid UTF-8 at byte offset " + std::to_string(r.offset)),
+            std::string::npos)
             << res.err;
     }
 }

@@ -30,8 +30,10 @@ struct CaseWithNls : ::testing::Test {
     // Every unit below 0x10000 and a spread above and below, each mapped by fn.
     static std::vector<XRChar> sweep() {
         std::vector<XRChar> s;
-        for (XRChar c = 0; c < 0x10000; ++c) s.push_back(c);
-        for (XRChar c : {0x10400, 0x10428, 0x1E900, 0x1E922, 0x10FFFF, 0x110000, -1, -0x41, INT32_MIN})
+        for (XRChar c = 0; c < 0x10000; ++c)
+            s.push_back(c);
+        for (XRChar c :
+             {0x10400, 0x10428, 0x1E900, 0x1E922, 0x10FFFF, 0x110000, -1, -0x41, INT32_MIN})
             s.push_back(c);
         return s;
     }

@@ -67,7 +67,8 @@ TEST_F(CaseMapping, NonAsciiUnitsGoToTheExtensionWithExactArguments) {
     const XRChar sent[] = {0xC0, 0x80, -1};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(rec.calls[i].op, "charDowncase");
-        EXPECT_EQ(rec.calls[i].args, (std::vector<Word>{word(nls.handle()), word(sent[i]), word(1)}));
+        EXPECT_EQ(rec.calls[i].args,
+                  (std::vector<Word>{word(nls.handle()), word(sent[i]), word(1)}));
     }
 }
 
@@ -77,7 +78,8 @@ TEST_F(CaseMapping, UpperCasingUsesCharUpcase) {
     EXPECT_EQ(run(xrzstup, {'q', 0x2C30, '1'}), (std::vector<XRChar>{'Q', 0x2C00, '1'}));
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_EQ(rec.calls[0].op, "charUpcase");
-    EXPECT_EQ(rec.calls[0].args, (std::vector<Word>{word(nls.handle()), word(XRChar{0x2C30}), word(1)}));
+    EXPECT_EQ(rec.calls[0].args,
+              (std::vector<Word>{word(nls.handle()), word(XRChar{0x2C30}), word(1)}));
 }
 
 TEST_F(CaseMapping, SingleCharacterWrappersTakeTheSamePath) {

@@ -14,7 +14,9 @@ namespace {
 
 using Str = std::vector<XRChar>;
 
-Str S(const char* ascii) { return Str(ascii, ascii + std::char_traits<char>::length(ascii)); }
+Str S(const char* ascii) {
+    return Str(ascii, ascii + std::char_traits<char>::length(ascii));
+}
 
 int32_t cmp(const Str& a, const Str& b) {
     return xrzsncmp(a.data(), XRStrSize(a.size()), b.data(), XRStrSize(b.size()));
@@ -89,7 +91,7 @@ TEST_F(Collation, StatedCases) {
         {"abcd", "abc", 2, false},   {"", "", 0, true},           {"", "   ", 0, false},
         {"abc ", "abc", 0, false},   {"aB", "Ab", 1, true},       {"ab", "ab ", 0, false},
         {"a", "B", -2, false},       {"B", "a", 2, false},        {"Ab ", "aB!", -2, false},
-        {"a\tb", "a b", -2, false},  {"   ", "", 0, false},        {"aBc  x", "Abc", 2, false},
+        {"a\tb", "a b", -2, false},  {"   ", "", 0, false},       {"aBc  x", "Abc", 2, false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(cmp(S(r.a), S(r.b)), r.cmp) << '"' << r.a << "\" vs \"" << r.b << '"';
@@ -125,18 +127,22 @@ TEST_F(Collation, NegativeLengthsCountAsEmpty) {
 
 TEST_F(Collation, RandomStringsAgreeWithTheReference) {
     std::mt19937 rng(20240611);
-    const XRChar alphabet[] = {'a', 'A', 'b', 'B', 'z', 'Z', ' ', ' ', ' ', '0', 0xC0, 0xE0,
-                               0xDE, 0xFE, 0x100, 0x101, 0x178, 0xFF, 0x181, 0x253, 0x1FF8,
-                               0x1F78, 0x1C4, 0x1C5, 0x1C6, 0x10A0, 0x10D0, 0xDF, -3, 0x10428};
+    const XRChar alphabet[] = {'a',   'A',    'b',    'B',   'z',    'Z',    ' ',   ' ',
+                               ' ',   '0',    0xC0,   0xE0,  0xDE,   0xFE,   0x100, 0x101,
+                               0x178, 0xFF,   0x181,  0x253, 0x1FF8, 0x1F78, 0x1C4, 0x1C5,
+                               0x1C6, 0x10A0, 0x10D0, 0xDF,  -3,     0x10428};
     auto randomString = [&](size_t maxLen) {
         Str s(rng() % (maxLen + 1));
-        for (auto& c : s) c = alphabet[rng() % std::size(alphabet)];
+        for (auto& c : s)
+            c = alphabet[rng() % std::size(alphabet)];
         return s;
     };
     for (int i = 0; i < 200000; ++i) {
         Str a = randomString(6), b;
         switch (rng() % 4) {
-        case 0: b = randomString(6); break;
+        case 0:
+            b = randomString(6);
+            break;
         case 1: // a case variant of a, with blanks perhaps appended
             b = a;
             for (auto& c : b)
@@ -147,7 +153,9 @@ TEST_F(Collation, RandomStringsAgreeWithTheReference) {
             b = a;
             if (!b.empty()) b[rng() % b.size()] = alphabet[rng() % std::size(alphabet)];
             break;
-        default: b = a; b.push_back(alphabet[rng() % std::size(alphabet)]);
+        default:
+            b = a;
+            b.push_back(alphabet[rng() % std::size(alphabet)]);
         }
         if (rng() % 2) std::swap(a, b);
         ASSERT_EQ(cmp(a, b), refCompare(a, b)) << i;

@@ -31,7 +31,8 @@ std::vector<std::vector<std::string>> dataLines(const std::string& name) {
         line = line.substr(0, line.find('#'));
         std::istringstream fields(line);
         std::vector<std::string> f;
-        for (std::string w; fields >> w;) f.push_back(w);
+        for (std::string w; fields >> w;)
+            f.push_back(w);
         if (!f.empty()) out.push_back(f);
     }
     return out;
@@ -40,9 +41,11 @@ std::vector<std::vector<std::string>> dataLines(const std::string& name) {
 std::vector<int> codeRange(const std::string& text, int step) {
     const auto dash = text.find('-');
     const int first = std::stoi(text.substr(0, dash), nullptr, 16);
-    const int last = dash == std::string::npos ? first : std::stoi(text.substr(dash + 1), nullptr, 16);
+    const int last =
+        dash == std::string::npos ? first : std::stoi(text.substr(dash + 1), nullptr, 16);
     std::vector<int> out;
-    for (int c = first; c <= last; c += step) out.push_back(c);
+    for (int c = first; c <= last; c += step)
+        out.push_back(c);
     return out;
 }
 
@@ -70,7 +73,8 @@ std::vector<std::vector<int>> caseClasses() {
     std::vector<int> root(kPlane);
     std::iota(root.begin(), root.end(), 0);
     auto find = [&](int x) {
-        while (root[x] != x) x = root[x] = root[root[x]];
+        while (root[x] != x)
+            x = root[x] = root[root[x]];
         return x;
     };
     for (const auto& f : dataLines("ucd10_case_pairs.txt")) {
@@ -78,7 +82,8 @@ std::vector<std::vector<int>> caseClasses() {
         root[std::max(a, b)] = std::min(a, b);
     }
     std::map<int, std::vector<int>> byRoot;
-    for (int c = 0; c < kPlane; ++c) byRoot[find(c)].push_back(c);
+    for (int c = 0; c < kPlane; ++c)
+        byRoot[find(c)].push_back(c);
     std::vector<std::vector<int>> out;
     for (auto& [r, members] : byRoot)
         if (members.size() > 1) out.push_back(members);
@@ -91,7 +96,8 @@ struct MinMaxModel {
         std::iota(min.begin(), min.end(), 0);
         std::iota(max.begin(), max.end(), 0);
         for (const auto& members : caseClasses())
-            for (int c : members) min[c] = members.front(), max[c] = members.back();
+            for (int c : members)
+                min[c] = members.front(), max[c] = members.back();
         max[0xDF] = 0xDF;
     }
 };
@@ -130,15 +136,16 @@ std::map<int, int> presentBlocks(const auto& meta) {
 std::map<int, int> startsInOrder(std::initializer_list<int> blocks) {
     std::map<int, int> out;
     int start = 0;
-    for (int b : blocks) out[b] = start, start += 128;
+    for (int b : blocks)
+        out[b] = start, start += 128;
     return out;
 }
 
 TEST_F(CaseTables, BlockStartsAreTheStatedOnes) {
     EXPECT_EQ(presentBlocks(skz_metatable),
-              startsInOrder({0x0000, 0x0080, 0x0100, 0x0180, 0x0200, 0x0280, 0x0380, 0x0400,
-                             0x0480, 0x0500, 0x0580, 0x1080, 0x1E00, 0x1E80, 0x1F00, 0x1F80,
-                             0x2100, 0x2480, 0xFF00}));
+              startsInOrder({0x0000, 0x0080, 0x0100, 0x0180, 0x0200, 0x0280, 0x0380, 0x0400, 0x0480,
+                             0x0500, 0x0580, 0x1080, 0x1E00, 0x1E80, 0x1F00, 0x1F80, 0x2100, 0x2480,
+                             0xFF00}));
     EXPECT_EQ(presentBlocks(skz_min_meta),
               startsInOrder({0x0000, 0x0080, 0x0100, 0x0180, 0x0200, 0x0280, 0x0300, 0x0380,
                              0x0400, 0x0480, 0x0500, 0x0580, 0x1380, 0x1C80, 0x1E00, 0x1E80,
@@ -152,11 +159,11 @@ TEST_F(CaseTables, BlockStartsAreTheStatedOnes) {
 }
 
 TEST_F(CaseTables, PairListsAreTheStatedOnesAndEveryEscapeHasItsPair) {
-    const std::vector<XRChar> up = {0x017F, 0x0053, 0x0253, 0x0181, 0x0254, 0x0186, 0x0257, 0x018A,
-                                    0x0258, 0x018E, 0x0259, 0x018F, 0x025B, 0x0190, 0x0260, 0x0193,
-                                    0x0263, 0x0194, 0x0268, 0x0197, 0x0269, 0x0196, 0x026F, 0x019C,
-                                    0x0272, 0x019D, 0x0283, 0x01A9, 0x0288, 0x01AE, 0x028A, 0x01B1,
-                                    0x028B, 0x01B2, 0x0292, 0x01B7, 0x1F78, 0x1FF8, 0x1F79, 0x1FF9, 0};
+    const std::vector<XRChar> up = {
+        0x017F, 0x0053, 0x0253, 0x0181, 0x0254, 0x0186, 0x0257, 0x018A, 0x0258, 0x018E, 0x0259,
+        0x018F, 0x025B, 0x0190, 0x0260, 0x0193, 0x0263, 0x0194, 0x0268, 0x0197, 0x0269, 0x0196,
+        0x026F, 0x019C, 0x0272, 0x019D, 0x0283, 0x01A9, 0x0288, 0x01AE, 0x028A, 0x01B1, 0x028B,
+        0x01B2, 0x0292, 0x01B7, 0x1F78, 0x1FF8, 0x1F79, 0x1FF9, 0};
     const std::vector<XRChar> down = {
         0x0181, 0x0253, 0x0186, 0x0254, 0x018A, 0x0257, 0x018E, 0x0258, 0x018F, 0x0259,
         0x0190, 0x025B, 0x0193, 0x0260, 0x0194, 0x0263, 0x0196, 0x0269, 0x0197, 0x0268,
@@ -195,25 +202,32 @@ TEST_F(CaseTables, EveryBmpCharacterMapsAsStated) {
 }
 
 TEST_F(CaseTables, NothingOutsideTheBmpChanges) {
-    std::vector<XRChar> samples = {0x10000, 0x10400, 0x10428, 0x1E900, 0x1E922, 0x10FFFF, 0x110000,
-                                   0x7FFFFFFF, -1, -2, -0x80, -0xFFFF, -0x10000, INT32_MIN};
-    for (int64_t c = 0x10000; c <= INT32_MAX; c = c * 3 + 17) samples.push_back(static_cast<XRChar>(c));
+    std::vector<XRChar> samples = {0x10000,  0x10400,  0x10428,    0x1E900,  0x1E922,
+                                   0x10FFFF, 0x110000, 0x7FFFFFFF, -1,       -2,
+                                   -0x80,    -0xFFFF,  -0x10000,   INT32_MIN};
+    for (int64_t c = 0x10000; c <= INT32_MAX; c = c * 3 + 17)
+        samples.push_back(static_cast<XRChar>(c));
     for (XRChar c : samples)
-        for (auto fn : {xrzstup, xrzstlo, xrzstmin, xrzstmax}) EXPECT_EQ(viaString(fn, c), c) << c;
+        for (auto fn : {xrzstup, xrzstlo, xrzstmin, xrzstmax})
+            EXPECT_EQ(viaString(fn, c), c) << c;
 }
 
 TEST_F(CaseTables, UnicodeGivesTheStatedClassesOfThreeOrMore) {
     const std::set<std::vector<int>> stated = {
-        {0x0049, 0x0069, 0x0130, 0x0131}, {0x004B, 0x006B, 0x212A}, {0x0053, 0x0073, 0x017F},
-        {0x00B5, 0x039C, 0x03BC},         {0x00C5, 0x00E5, 0x212B}, {0x01C4, 0x01C5, 0x01C6},
-        {0x01C7, 0x01C8, 0x01C9},         {0x01CA, 0x01CB, 0x01CC}, {0x01F1, 0x01F2, 0x01F3},
-        {0x0345, 0x0399, 0x03B9, 0x1FBE}, {0x0392, 0x03B2, 0x03D0}, {0x0395, 0x03B5, 0x03F5},
-        {0x0398, 0x03B8, 0x03D1, 0x03F4}, {0x039A, 0x03BA, 0x03F0}, {0x03A0, 0x03C0, 0x03D6},
-        {0x03A1, 0x03C1, 0x03F1},         {0x03A3, 0x03C2, 0x03C3}, {0x03A6, 0x03C6, 0x03D5},
-        {0x03A9, 0x03C9, 0x2126},         {0x0412, 0x0432, 0x1C80}, {0x0414, 0x0434, 0x1C81},
-        {0x041E, 0x043E, 0x1C82},         {0x0421, 0x0441, 0x1C83}, {0x0422, 0x0442, 0x1C84, 0x1C85},
-        {0x042A, 0x044A, 0x1C86},         {0x0462, 0x0463, 0x1C87}, {0x1C88, 0xA64A, 0xA64B},
-        {0x1E60, 0x1E61, 0x1E9B}};
+        {0x0049, 0x0069, 0x0130, 0x0131}, {0x004B, 0x006B, 0x212A},
+        {0x0053, 0x0073, 0x017F},         {0x00B5, 0x039C, 0x03BC},
+        {0x00C5, 0x00E5, 0x212B},         {0x01C4, 0x01C5, 0x01C6},
+        {0x01C7, 0x01C8, 0x01C9},         {0x01CA, 0x01CB, 0x01CC},
+        {0x01F1, 0x01F2, 0x01F3},         {0x0345, 0x0399, 0x03B9, 0x1FBE},
+        {0x0392, 0x03B2, 0x03D0},         {0x0395, 0x03B5, 0x03F5},
+        {0x0398, 0x03B8, 0x03D1, 0x03F4}, {0x039A, 0x03BA, 0x03F0},
+        {0x03A0, 0x03C0, 0x03D6},         {0x03A1, 0x03C1, 0x03F1},
+        {0x03A3, 0x03C2, 0x03C3},         {0x03A6, 0x03C6, 0x03D5},
+        {0x03A9, 0x03C9, 0x2126},         {0x0412, 0x0432, 0x1C80},
+        {0x0414, 0x0434, 0x1C81},         {0x041E, 0x043E, 0x1C82},
+        {0x0421, 0x0441, 0x1C83},         {0x0422, 0x0442, 0x1C84, 0x1C85},
+        {0x042A, 0x044A, 0x1C86},         {0x0462, 0x0463, 0x1C87},
+        {0x1C88, 0xA64A, 0xA64B},         {0x1E60, 0x1E61, 0x1E9B}};
     std::set<std::vector<int>> found;
     for (const auto& members : caseClasses())
         if (members.size() >= 3) found.insert(members);
@@ -226,22 +240,24 @@ TEST_F(CaseTables, StatedExamples) {
         XRChar in, out;
     };
     const Row rows[] = {
-        {xrzstup, 0xFF, 0x178},    {xrzstup, 0x17F, 0x53},    {xrzstup, 0x1F78, 0x1FF8},
-        {xrzstup, 0xDF, 0xDF},     {xrzstup, 0x131, 0x131},   {xrzstup, 0x10428, 0x10428},
-        {xrzstlo, 0x130, 0x130},   {xrzstlo, 0x10A0, 0x10D0}, {xrzstlo, 0x1FF9, 0x1F79},
-        {xrzstlo, 0x2160, 0x2170}, {xrzstlo, 0xFF21, 0xFF41}, {xrzstup, 0x10D0, 0x10D0},
-        {xrzstmax, 0x49, 0x131},   {xrzstmax, 0x69, 0x131},   {xrzstmin, 0x69, 0x49},
-        {xrzstmax, 0x6B, 0x212A},  {xrzstmax, 0x53, 0x17F},   {xrzstmax, 0xDF, 0xDF},
+        {xrzstup, 0xFF, 0x178},    {xrzstup, 0x17F, 0x53},     {xrzstup, 0x1F78, 0x1FF8},
+        {xrzstup, 0xDF, 0xDF},     {xrzstup, 0x131, 0x131},    {xrzstup, 0x10428, 0x10428},
+        {xrzstlo, 0x130, 0x130},   {xrzstlo, 0x10A0, 0x10D0},  {xrzstlo, 0x1FF9, 0x1F79},
+        {xrzstlo, 0x2160, 0x2170}, {xrzstlo, 0xFF21, 0xFF41},  {xrzstup, 0x10D0, 0x10D0},
+        {xrzstmax, 0x49, 0x131},   {xrzstmax, 0x69, 0x131},    {xrzstmin, 0x69, 0x49},
+        {xrzstmax, 0x6B, 0x212A},  {xrzstmax, 0x53, 0x17F},    {xrzstmax, 0xDF, 0xDF},
         {xrzstmin, 0x1E9E, 0xDF},  {xrzstmax, 0x1E9E, 0x1E9E}, {xrzstmin, 0x212A, 0x4B},
     };
-    for (const Row& r : rows) EXPECT_EQ(viaString(r.fn, r.in), r.out) << std::hex << r.in;
+    for (const Row& r : rows)
+        EXPECT_EQ(viaString(r.fn, r.in), r.out) << std::hex << r.in;
 }
 
 // The committed tables are exactly what the generator makes from the committed data.
 TEST(CaseTablesSource, RegeneratesByteForByte) {
     if (std::system("python3 --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
     const std::string out = std::string(XRKIT_BINARY_DIR) + "/skztbl.regenerated.cpp";
-    const std::string cmd = "python3 '" XRKIT_SOURCE_DIR "/tools/gen/gen_case_tables.py' --output '" + out + "'";
+    const std::string cmd =
+        "python3 '" XRKIT_SOURCE_DIR "/tools/gen/gen_case_tables.py' --output '" + out + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     auto slurp = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);

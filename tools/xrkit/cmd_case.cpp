@@ -26,10 +26,14 @@ std::uint64_t decodeUtf8(const std::uint8_t* p, std::uint64_t size, std::vector<
         // Lead byte: sequence length and the allowed range of the second byte.
         int len = 0;
         std::uint8_t lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) len = 2;
-        else if (b >= 0xE0 && b <= 0xEF) len = 3, lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
-        else if (b >= 0xF0 && b <= 0xF4) len = 4, lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
-        else return i;
+        if (b >= 0xC2 && b <= 0xDF)
+            len = 2;
+        else if (b >= 0xE0 && b <= 0xEF)
+            len = 3, lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+        else if (b >= 0xF0 && b <= 0xF4)
+            len = 4, lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+        else
+            return i;
         if (size - i < static_cast<std::uint64_t>(len) || p[i + 1] < lo || p[i + 1] > hi) return i;
         XRChar c = b & (0x7F >> len);
         for (int k = 1; k < len; ++k) {
@@ -72,7 +76,8 @@ int runCase(Args& args) {
     std::vector<XRChar> text;
     const std::uint64_t bad = decodeUtf8(input.data(), input.size(), text);
     if (bad != input.size())
-        throw DataError(input.displayName() + ": invalid UTF-8 at byte offset " + std::to_string(bad));
+        throw DataError(input.displayName() + ": invalid UTF-8 at byte offset " +
+                        std::to_string(bad));
     map(text.data(), static_cast<XRStrSize>(text.size()));
     const std::string out = xrhost::toUtf8(text.data(), text.size());
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
