@@ -8,5 +8,6 @@ namespace xrkit {
 extern const Command kInfoCommand;
 extern const Command kDumpCommand;
 extern const Command kCaseCommand;
+extern const Command kConvertCommand;
 
 } // namespace xrkit

@@ -13,6 +13,7 @@ const xrkit::Command* const kCommands[] = {
     &xrkit::kInfoCommand,
     &xrkit::kDumpCommand,
     &xrkit::kCaseCommand,
+    &xrkit::kConvertCommand,
 };
 
 void printSynopsis(std::FILE* out, const xrkit::Command& c) {
