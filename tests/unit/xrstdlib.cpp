@@ -27,6 +27,18 @@ std::size_t refScan(const std::vector<T>& v, std::size_t from, std::size_t n, T 
     return n;
 }
 
+// What every kernel finds: the dispatched one, the scalar reference, SSE2 and (where the
+// CPU has it) AVX2.
+template <Want W, class T> std::vector<std::size_t> scansOf(const T* p, std::size_t n, T ch) {
+    std::vector<std::size_t> r = {xr::mem::scan<W>(p, n, ch), xr::mem::scanScalar<W>(p, n, ch),
+                                  xr::mem::scanSse2<W>(p, n, ch)};
+    if (xr::mem::hasAvx2()) r.push_back(xr::mem::scanAvx2<W>(p, n, ch));
+    return r;
+}
+template <class T> std::vector<std::size_t> scansOf(const T* p, std::size_t n, T ch, bool differ) {
+    return differ ? scansOf<Want::Differ>(p, n, ch) : scansOf<Want::Equal>(p, n, ch);
+}
+
 // Every length up to 200, every alignment of 0..3 units, one or two planted hits.
 template <class T> void sweepScans(T background, T other) {
     std::mt19937 rng(7);
@@ -42,12 +54,8 @@ template <class T> void sweepScans(T background, T other) {
                 for (bool differ : {false, true}) {
                     const T ch = differ ? background : other;
                     const std::size_t want = refScan(buf, from, n, ch, differ);
-                    const std::size_t fast = differ ? xr::mem::scan<Want::Differ>(p, n, ch)
-                                                    : xr::mem::scan<Want::Equal>(p, n, ch);
-                    const std::size_t slow = differ ? xr::mem::scanScalar<Want::Differ>(p, n, ch)
-                                                    : xr::mem::scanScalar<Want::Equal>(p, n, ch);
-                    ASSERT_EQ(fast, want) << "n=" << n << " hit=" << hit << " differ=" << differ;
-                    ASSERT_EQ(slow, want);
+                    for (std::size_t got : scansOf(p, n, ch, differ))
+                        ASSERT_EQ(got, want) << "n=" << n << " hit=" << hit << " differ=" << differ;
                 }
             }
 }
@@ -64,7 +72,7 @@ TEST(ScanKernels, UnitScansAgreeWithReferenceAtEveryLengthAndHit) {
 
 TEST(ScanKernels, MismatchAgreesWithReference) {
     std::mt19937 rng(11);
-    for (std::size_t n = 0; n <= 70; ++n)
+    for (std::size_t n = 0; n <= 140; ++n)
         for (std::size_t at = 0; at <= n; ++at) {
             std::vector<XRChar> a(n + 1), b(n + 1);
             for (std::size_t i = 0; i <= n; ++i)
@@ -73,6 +81,10 @@ TEST(ScanKernels, MismatchAgreesWithReference) {
             b[n] = a[n] + 1;
             EXPECT_EQ(xr::mem::mismatch(a.data(), b.data(), n), at);
             EXPECT_EQ(xr::mem::mismatchScalar(a.data(), b.data(), n), at);
+            EXPECT_EQ(xr::mem::mismatchSse2(a.data(), b.data(), n), at);
+            if (xr::mem::hasAvx2()) {
+                EXPECT_EQ(xr::mem::mismatchAvx2(a.data(), b.data(), n), at);
+            }
         }
 }
 
