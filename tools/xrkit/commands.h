@@ -9,5 +9,7 @@ extern const Command kInfoCommand;
 extern const Command kDumpCommand;
 extern const Command kCaseCommand;
 extern const Command kConvertCommand;
+extern const Command kValidateCommand;
+extern const Command kCountCommand;
 
 } // namespace xrkit

@@ -14,6 +14,8 @@ const xrkit::Command* const kCommands[] = {
     &xrkit::kDumpCommand,
     &xrkit::kCaseCommand,
     &xrkit::kConvertCommand,
+    &xrkit::kValidateCommand,
+    &xrkit::kCountCommand,
 };
 
 void printSynopsis(std::FILE* out, const xrkit::Command& c) {
