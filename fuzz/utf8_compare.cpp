@@ -1,0 +1,99 @@
+// The UTF-8 kit's sizing, comparisons, copy and strip on any bytes, held to the plain
+// reference: no write past a field, results equal to the reference's. Input: one byte
+// that splits the rest into two texts, then the texts.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "../tests/support/utf8_reference.h"
+#include "xr/xrentry.h"
+#include "xr/xrhost.h"
+#include "xr/xrutf8.h"
+
+namespace {
+
+using xrref::Bytes;
+
+#define check(ok)                                                                          \
+    do {                                                                                   \
+        if (!(ok)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                  \
+            std::abort();                                                                  \
+        }                                                                                  \
+    } while (0)
+
+std::int32_t fold(std::uint32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x10400 && c <= 0x10427))
+        return static_cast<std::int32_t>(c + (c >= 0x10400 ? 0x28 : 0x20));
+    return static_cast<std::int32_t>(c);
+}
+
+struct FoldingHost {
+    XRNLS_EXT_S nls{};
+    XR_HNDL_S host{};
+    FoldingHost() {
+        nls.charDowncase = [](XRExtensionh, XRChar c, int32_t) {
+            return static_cast<XRChar>(fold(static_cast<std::uint32_t>(c)));
+        };
+        host.xrnls = &nls.ext;
+    }
+};
+
+void checkSizing(const Bytes& text) {
+    Bytes padded = text;
+    padded.append(8, 0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const xrref::Size want = xrref::charSize(&padded[i]);
+        XRBoolean valid = 7;
+        check(_U8ValidCharSize(&padded[i], &valid) == want.size && valid == want.valid);
+        check(xrzsu8NextChar(&padded[i], 0) == &padded[i] + want.size);
+    }
+    for (std::size_t l = 0; l <= text.size(); ++l) {
+        check(UTF8_BLENB(padded.data(), l) == xrref::blenb(padded.data(), l));
+        check(UTF8_SLENB(padded.data(), l) == xrref::slenb(padded.data(), l));
+        check(xrzsu8NumChars(padded.data(), l) == xrref::numChars(padded.data(), l));
+    }
+}
+
+void checkCopy(const Bytes& text, std::size_t tlen) {
+    std::vector<std::uint8_t> field(tlen + 8, 0xA5);
+    const UTF8ByteLength n = xrzsu8Copy(text.data(), text.size(), field.data(), tlen);
+    check(n == xrref::blenb(text.data(), std::min(text.size(), tlen)));
+    check(std::memcmp(field.data(), text.data(), n) == 0);
+    for (std::size_t i = n; i < tlen; ++i) check(field[i] == ' ');
+    for (std::size_t i = tlen; i < field.size(); ++i) check(field[i] == 0xA5);
+    // In place, shifted: the same as through a separate buffer.
+    std::vector<std::uint8_t> both(text.begin(), text.end());
+    both.resize(text.size() + 3, 0xA5);
+    const UTF8ByteLength m = xrzsu8Copy(both.data(), text.size(), both.data() + 3, text.size());
+    check(m == xrref::blenb(text.data(), text.size()));
+    check(std::memcmp(both.data() + 3, text.data(), m) == 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static FoldingHost host;
+    xrextent(&host.host);
+    if (size == 0) return 0;
+    const std::size_t split = std::min<std::size_t>(data[0], size - 1);
+    const Bytes x(data + 1, data + 1 + split), y(data + 1 + split, data + size);
+
+    const int order = xrzsu8Compare(x.data(), x.size(), y.data(), y.size());
+    check(order == (x < y ? -1 : x > y ? 1 : 0));
+    check(xrzsu8CompareText(y.data(), y.size(), x.data(), x.size(), 20) == -order);
+    check(xrzsu8NormCompare(x.data(), x.size(), y.data(), y.size()) ==
+          xrref::normCompare(x, y, fold));
+    check(xrzsu8NormEqual(x.data(), x.size(), y.data(), y.size()) ==
+          xrref::normEqual(x, y, fold, fold));
+    for (unsigned opt : {0u, 1u, 2u, 7u})
+        check(xrzsu8StripBlanks(y.data(), y.size(), opt) ==
+              xrref::stripBlanks(y, opt == 7 ? 1 : opt));
+    checkSizing(y);
+    checkCopy(y, x.size());
+    return 0;
+}

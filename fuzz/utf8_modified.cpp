@@ -1,0 +1,91 @@
+// xrzsu8Encode and xrzsu8Decode on any bytes, each option: no write past the given
+// room, *cvtL within it, a short room giving a prefix of the full output, and Decode
+// inverting Encode on well-formed text. Input: one control byte, then the text.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "../tests/support/utf8_reference.h"
+#include "xr/xrutf8.h"
+
+namespace {
+
+using Converter = XRStatus (*)(UTF8Str, UTF8ByteLength, UTF8Str, UTF8ByteLength, UTF8ByteLength*,
+                               XRFlags);
+constexpr std::uint8_t kGuard = 0xA5;
+
+#define check(ok)                                                                          \
+    do {                                                                                   \
+        if (!(ok)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                  \
+            std::abort();                                                                  \
+        }                                                                                  \
+    } while (0)
+
+struct Out {
+    XRStatus rc;
+    std::vector<std::uint8_t> bytes;
+};
+
+Out convert(Converter cvt, const std::uint8_t* s, std::size_t n, std::size_t room, XRFlags opt) {
+    std::vector<std::uint8_t> buf(room + 16, kGuard);
+    UTF8ByteLength cvtL = ~0ull;
+    const XRStatus rc = cvt(const_cast<std::uint8_t*>(s), n, buf.data(), room, &cvtL, opt);
+    check(rc == 0 || rc == XRStatusIllegalSequence || rc == XRStatusBufferTooSmall);
+    check(cvtL <= room);
+    for (std::size_t i = room; i < buf.size(); ++i) check(buf[i] == kGuard);
+    buf.resize(cvtL);
+    return {rc, buf};
+}
+
+bool wellFormed(const std::uint8_t* s, std::size_t n) {
+    std::vector<std::uint8_t> padded(s, s + n);
+    padded.resize(n + 8, 0);
+    for (std::size_t i = 0; i < n;) {
+        const xrref::Size z = xrref::charSize(padded.data() + i);
+        if (!z.valid || i + static_cast<std::size_t>(z.size) > n) return false;
+        i += static_cast<std::size_t>(z.size);
+    }
+    return true;
+}
+
+bool isPrefix(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::uint8_t control = data[0];
+    const std::uint8_t* s = data + 1;
+    const std::size_t n = size - 1;
+    const std::size_t shortRoom = n ? control % (3 * n + 1) : 0;
+    const bool valid = wellFormed(s, n);
+    for (XRFlags opt : {0u, 1u, 4u, 5u, 0xF8u}) {
+        const Out enc = convert(xrzsu8Encode, s, n, 3 * n, opt);
+        check(enc.rc != XRStatusBufferTooSmall);
+        const bool copyPath = (opt & 5) == 4; // Encode: BMP only; Decode: a plain copy
+        if (valid && !copyPath) check(enc.rc == 0);
+        const Out cut = convert(xrzsu8Encode, s, n, shortRoom, opt);
+        check(isPrefix(cut.bytes, enc.bytes));
+        check(cut.rc == XRStatusBufferTooSmall || cut.bytes == enc.bytes);
+
+        const Out dec = convert(xrzsu8Decode, s, n, 3 * n, opt);
+        if (!copyPath) {
+            check(dec.rc != XRStatusBufferTooSmall);
+            const Out dcut = convert(xrzsu8Decode, s, n, shortRoom, opt);
+            check(isPrefix(dcut.bytes, dec.bytes));
+        }
+        if (valid && !copyPath) {
+            for (std::uint8_t byte : enc.bytes) check(byte < 0xF0);
+            if (opt & 1) check(std::memchr(enc.bytes.data(), 0, enc.bytes.size()) == nullptr);
+            const Out back = convert(xrzsu8Decode, enc.bytes.data(), enc.bytes.size(), n, opt);
+            check(back.rc == 0);
+            check(back.bytes.size() == n && std::memcmp(back.bytes.data(), s, n) == 0);
+        }
+    }
+    return 0;
+}
