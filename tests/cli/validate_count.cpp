@@ -85,3 +85,34 @@ TEST(CliCount, BothRulesAndInvalidSequences) {
 }
 
 } // namespace
+
+namespace {
+
+// convert's cesu-8 agrees with ICU's uconv, and both modified forms round-trip, also
+// with chunk edges inside surrogate pairs.
+TEST(CliConvertModified, Cesu8LikeUconvAndRoundTrips) {
+    const std::string dir = xrtest::tempDir();
+    for (const char* name : {"Emoji-Lipsum.utf8.txt", "Hindi-Lipsum.utf8.txt", "UTF-8-test.txt"}) {
+        const std::string file = std::string(XRKIT_CORPUS_DIR) + "/" + name;
+        const std::string cesu = dir + "/cesu", mutf = dir + "/mutf";
+        ASSERT_EQ(run(kCli + " convert -f utf-8 -t cesu-8 " + shellQuote(file) + " " + cesu).exitCode, 0);
+        EXPECT_EQ(run("(uconv -f UTF-8 -t CESU-8 " + shellQuote(file) + " | cmp -s - " + cesu + ")").exitCode, 0)
+            << name;
+        for (const char* chunk : {"", "XRKIT_CONVERT_CHUNK=17 "}) {
+            auto back = run(std::string(chunk) + kCli + " convert -f cesu-8 -t utf-8 " + cesu);
+            EXPECT_EQ(back.out, xrtest::readFile(file)) << name << chunk;
+        }
+        ASSERT_EQ(run(kCli + " convert -f utf-8 -t mutf-8 " + shellQuote(file) + " " + mutf).exitCode, 0);
+        auto back = run(kCli + " convert -f mutf-8 -t utf-8 " + mutf);
+        EXPECT_EQ(back.out, xrtest::readFile(file)) << name;
+    }
+    const std::string nul("a\0b\xF0\x9F\x98\x80", 7);
+    auto m = run(kCli + " convert -f utf-8 -t mutf-8", &nul);
+    EXPECT_EQ(m.out, std::string("a\xC0\x80" "b\xED\xA0\xBD\xED\xB8\x80"));
+    const std::string fourByte = "x\xF0\x9F\x98\x80";
+    auto bad = run(kCli + " convert -f cesu-8 -t utf-8", &fourByte);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("byte offset 1"), std::string::npos) << bad.err;
+}
+
+} // namespace

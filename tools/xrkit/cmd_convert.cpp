@@ -15,6 +15,7 @@
 
 #include "commands.h"
 #include "xr/xrconv.h"
+#include "xr/xrutf8.h"
 
 namespace xrkit {
 namespace {
@@ -38,6 +39,9 @@ struct Codec {
     XRCvtReader utf32Reader = nullptr;  // and out of it
     LegalTest isLegal = nullptr;
     decltype(&ConvertFromUTF32) fromUtf32 = nullptr;
+    decltype(&xrzsu8Decode) modifiedDecode = nullptr; // CESU-8 and modified UTF-8
+    decltype(&xrzsu8Encode) modifiedEncode = nullptr;
+    XRFlags modifiedOpt = 0;                          // the source's option bits
 };
 
 struct Decoded {
@@ -91,6 +95,27 @@ Decoded decodeUcs2(const Codec& c, XRUtf8* p, std::size_t avail) {
     return isScalarValue(cp) ? good(cp, 2) : bad(2, "invalid");
 }
 
+bool isSurrogateSequence(const XRUtf8* p, XRUtf8 low, XRUtf8 high) {
+    return p[0] == 0xED && p[1] >= low && p[1] <= high && (p[2] & 0xC0) == 0x80;
+}
+
+// CESU-8 and modified UTF-8: a surrogate pair goes through xrzsu8Decode, C0 80 is NUL
+// in modified UTF-8, and everything else is strict UTF-8 without four-byte forms.
+Decoded decodeModified(const Codec& c, XRUtf8* p, std::size_t avail) {
+    if (avail >= 6 && isSurrogateSequence(p, 0xA0, 0xAF) && isSurrogateSequence(p + 3, 0xB0, 0xBF)) {
+        XRUtf8 four[4];
+        XRMemSize n = 0, used = 0;
+        XRUtf32 cp = 0;
+        c.modifiedDecode(p, 6, four, sizeof four, &n, c.modifiedOpt);
+        c.reader(four, n, &cp, &used);
+        return good(cp, 6);
+    }
+    if ((c.modifiedOpt & XRZSU8_MODIFIED_NUL) && avail >= 2 && p[0] == 0xC0 && p[1] == 0x80)
+        return good(0, 2);
+    const Decoded d = decodeUtf8(c, p, avail);
+    return !d.problem && d.cp > 0xFFFF ? bad(d.step, "invalid") : d;
+}
+
 // One row per encoding; another encoding is one more row with its decoder (and, where
 // the library's writers do not serve, its own writer).
 struct Encoding {
@@ -99,6 +124,7 @@ struct Encoding {
     const char* writer;
     Decoded (*decode)(const Codec&, XRUtf8*, std::size_t);
     bool bmpOnly;
+    int modified = -1; // CESU-8 (0) or modified UTF-8 (XRZSU8_MODIFIED_NUL): option bits
 };
 
 const Encoding kEncodings[] = {
@@ -109,6 +135,8 @@ const Encoding kEncodings[] = {
     {"utf-32be", "COPY_UTF32b", "COPY_UTF32", decodeUtf32, false},
     {"ucs-2le", "BYTE_UTF16_UTF32_SWAP", "UTF32_UTF16", decodeUcs2, true},
     {"ucs-2be", "BYTE_UTF16_UTF32", "UTF32_UTF16_SWAP", decodeUcs2, true},
+    {"cesu-8", "UTF8_UTF32", "UTF32_UTF8", decodeModified, false, 0},
+    {"mutf-8", "UTF8_UTF32", "UTF32_UTF8", decodeModified, false, XRZSU8_MODIFIED_NUL},
 };
 
 const Encoding& findEncoding(const std::string& name) {
@@ -138,6 +166,9 @@ Codec resolve(const xrhost::Library& lib, const Encoding& from, const Encoding& 
     c.utf32Reader = symbolOf<XRCvtReader>(lib, "COPY_UTF32b");
     c.isLegal = symbolOf<LegalTest>(lib, "isLegalUTF8");
     c.fromUtf32 = symbolOf<decltype(&ConvertFromUTF32)>(lib, "ConvertFromUTF32");
+    c.modifiedDecode = symbolOf<decltype(&xrzsu8Decode)>(lib, "xrzsu8Decode");
+    c.modifiedEncode = symbolOf<decltype(&xrzsu8Encode)>(lib, "xrzsu8Encode");
+    c.modifiedOpt = from.modified < 0 ? 0 : static_cast<XRFlags>(from.modified);
     return c;
 }
 
@@ -236,6 +267,7 @@ struct Job {
 void convertStream(const Job& job, Input& in, Output& out) {
     std::vector<std::uint8_t> bytes(job.chunk + kMaxSequence);
     std::vector<std::uint8_t> batch(4 * bytes.size()), encoded(4 * bytes.size());
+    std::vector<std::uint8_t> modified(job.to.modified < 0 ? 0 : 8 * bytes.size());
     std::size_t have = 0;
     std::uint64_t base = 0; // input offset of bytes[0]
     for (bool atEnd = false; !atEnd;) {
@@ -265,7 +297,15 @@ void convertStream(const Job& job, Input& in, Output& out) {
         const XRStatus rc = job.codec.fromUtf32(batch.data(), batchL, encoded.data(), encoded.size(),
                                                 &encodedL, job.codec.writer, job.codec.utf32Reader);
         if (rc != 0) throw DataError("conversion failed with status " + std::to_string(rc));
-        out.write(encoded.data(), encodedL);
+        if (job.to.modified >= 0) {
+            // Whole UTF-8 characters, so the chunk converts on its own.
+            UTF8ByteLength modifiedL = 0;
+            job.codec.modifiedEncode(encoded.data(), encodedL, modified.data(), modified.size(),
+                                     &modifiedL, static_cast<XRFlags>(job.to.modified));
+            out.write(modified.data(), modifiedL);
+        } else {
+            out.write(encoded.data(), encodedL);
+        }
         std::memmove(bytes.data(), bytes.data() + pos, have - pos);
         have -= pos;
         base += pos;
@@ -315,7 +355,9 @@ const Command kConvertCommand = {
     "convert -f FROM -t TO [--replace] [IN [OUT]]\n"
     "Converts IN (standard input for - or none) from encoding FROM to encoding TO and\n"
     "writes OUT (standard output when absent). Encodings: utf-8, utf-16le, utf-16be,\n"
-    "utf-32le, utf-32be, ucs-2le, ucs-2be (no byte-order mark is read or written).\n"
+    "utf-32le, utf-32be, ucs-2le, ucs-2be, cesu-8 (each character above U+FFFF as\n"
+    "two three-byte surrogates), mutf-8 (cesu-8 with NUL as C0 80). No byte-order mark\n"
+    "is read or written.\n"
     "Input is checked strictly: overlong UTF-8, surrogate code points, values above\n"
     "U+10FFFF and broken or truncated sequences are errors, as is a character above\n"
     "U+FFFF sent to UCS-2. An error names the input and the byte offset of the bad\n"
