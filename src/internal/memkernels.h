@@ -41,15 +41,19 @@ template <class T> std::size_t mismatchScalar(const T* a, const T* b, std::size_
 
 template <class T> constexpr bool kBytesOnly = sizeof(T) == 1;
 
+// The vector kinds. Their public operations take vectors only by reference and return
+// masks (one bit per byte): a 32-byte vector passed by value between code built with and
+// without AVX would change the calling convention.
 struct Sse2 {
     using V = __m128i;
     static constexpr std::size_t kBytes = 16;
-    static V load(const void* p) { return _mm_loadu_si128(static_cast<const V*>(p)); }
-    template <class T> static V splat(T c) {
+    static constexpr std::uint32_t kAll = 0xFFFFu;
+
+    template <class T> static void splat(T c, V& out) {
         if constexpr (kBytesOnly<T>)
-            return _mm_set1_epi8(static_cast<char>(c));
+            out = _mm_set1_epi8(static_cast<char>(c));
         else
-            return _mm_set1_epi32(static_cast<int>(c));
+            out = _mm_set1_epi32(static_cast<int>(c));
     }
     template <class T> static V equal(V a, V b) {
         if constexpr (kBytesOnly<T>)
@@ -57,20 +61,45 @@ struct Sse2 {
         else
             return _mm_cmpeq_epi32(a, b);
     }
-    static V both(V a, V b) { return _mm_and_si128(a, b); }
-    static V either(V a, V b) { return _mm_or_si128(a, b); }
+    template <class T> static V equalAt(const T* p, const V& v) {
+        return equal<T>(_mm_loadu_si128(reinterpret_cast<const V*>(p)), v);
+    }
+    template <class T> static V sameAt(const T* a, const T* b) {
+        return equalAt(a, _mm_loadu_si128(reinterpret_cast<const V*>(b)));
+    }
     static std::uint32_t mask(V a) { return static_cast<std::uint32_t>(_mm_movemask_epi8(a)); }
+
+    template <class T> static std::uint32_t eqMask(const T* p, const V& v) {
+        return mask(equalAt(p, v));
+    }
+    // Over the four vectors at p, p + step, ...: any byte equal / every byte equal.
+    template <class T> static std::uint32_t anyEq4(const T* p, std::size_t step, const V& v) {
+        return mask(_mm_or_si128(_mm_or_si128(equalAt(p, v), equalAt(p + step, v)),
+                                 _mm_or_si128(equalAt(p + 2 * step, v), equalAt(p + 3 * step, v))));
+    }
+    template <class T> static std::uint32_t allEq4(const T* p, std::size_t step, const V& v) {
+        return mask(
+            _mm_and_si128(_mm_and_si128(equalAt(p, v), equalAt(p + step, v)),
+                          _mm_and_si128(equalAt(p + 2 * step, v), equalAt(p + 3 * step, v))));
+    }
+    template <class T> static std::uint32_t sameMask(const T* a, const T* b) {
+        return mask(sameAt(a, b));
+    }
+    template <class T> static std::uint32_t sameMask2(const T* a, const T* b, std::size_t step) {
+        return mask(_mm_and_si128(sameAt(a, b), sameAt(a + step, b + step)));
+    }
 };
 
 struct Avx2 {
     using V = __m256i;
     static constexpr std::size_t kBytes = 32;
-    XR_AVX2 static V load(const void* p) { return _mm256_loadu_si256(static_cast<const V*>(p)); }
-    template <class T> XR_AVX2 static V splat(T c) {
+    static constexpr std::uint32_t kAll = 0xFFFFFFFFu;
+
+    template <class T> XR_AVX2 static void splat(T c, V& out) {
         if constexpr (kBytesOnly<T>)
-            return _mm256_set1_epi8(static_cast<char>(c));
+            out = _mm256_set1_epi8(static_cast<char>(c));
         else
-            return _mm256_set1_epi32(static_cast<int>(c));
+            out = _mm256_set1_epi32(static_cast<int>(c));
     }
     template <class T> XR_AVX2 static V equal(V a, V b) {
         if constexpr (kBytesOnly<T>)
@@ -78,48 +107,65 @@ struct Avx2 {
         else
             return _mm256_cmpeq_epi32(a, b);
     }
-    XR_AVX2 static V both(V a, V b) { return _mm256_and_si256(a, b); }
-    XR_AVX2 static V either(V a, V b) { return _mm256_or_si256(a, b); }
+    template <class T> XR_AVX2 static V equalAt(const T* p, const V& v) {
+        return equal<T>(_mm256_loadu_si256(reinterpret_cast<const V*>(p)), v);
+    }
+    template <class T> XR_AVX2 static V sameAt(const T* a, const T* b) {
+        return equalAt(a, _mm256_loadu_si256(reinterpret_cast<const V*>(b)));
+    }
     XR_AVX2 static std::uint32_t mask(V a) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
     }
+
+    template <class T> XR_AVX2 static std::uint32_t eqMask(const T* p, const V& v) {
+        return mask(equalAt(p, v));
+    }
+    template <class T>
+    XR_AVX2 static std::uint32_t anyEq4(const T* p, std::size_t step, const V& v) {
+        return mask(
+            _mm256_or_si256(_mm256_or_si256(equalAt(p, v), equalAt(p + step, v)),
+                            _mm256_or_si256(equalAt(p + 2 * step, v), equalAt(p + 3 * step, v))));
+    }
+    template <class T>
+    XR_AVX2 static std::uint32_t allEq4(const T* p, std::size_t step, const V& v) {
+        return mask(
+            _mm256_and_si256(_mm256_and_si256(equalAt(p, v), equalAt(p + step, v)),
+                             _mm256_and_si256(equalAt(p + 2 * step, v), equalAt(p + 3 * step, v))));
+    }
+    template <class T> XR_AVX2 static std::uint32_t sameMask(const T* a, const T* b) {
+        return mask(sameAt(a, b));
+    }
+    template <class T>
+    XR_AVX2 static std::uint32_t sameMask2(const T* a, const T* b, std::size_t step) {
+        return mask(_mm256_and_si256(sameAt(a, b), sameAt(a + step, b + step)));
+    }
 };
 
-// The kernels over one vector kind. Mask bits are one per byte, so a unit of T owns
-// sizeof(T) consecutive bits. Vectors stay local or travel by reference: a 32-byte vector
-// passed by value from code not built for AVX would change the calling convention.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+// The kernels over one vector kind; a unit of T owns sizeof(T) consecutive mask bits.
 template <class X, class T> struct Kernel {
     static_assert(sizeof(T) == 1 || sizeof(T) == 4);
     using V = typename X::V;
     static constexpr std::size_t kPer = X::kBytes / sizeof(T);
-    static constexpr std::uint32_t kAll = X::kBytes == 32 ? 0xFFFFFFFFu : 0xFFFFu;
+    static constexpr std::uint32_t kAll = X::kAll;
 
     XR_KERNEL static std::size_t unitOf(std::uint32_t m) {
         return static_cast<std::size_t>(std::countr_zero(m)) / sizeof(T);
     }
     template <Want W> XR_KERNEL static std::uint32_t hitMask(const T* p, const V& v) {
-        const std::uint32_t m = X::mask(X::template equal<T>(X::load(p), v));
+        const std::uint32_t m = X::eqMask(p, v);
         return W == Want::Equal ? m : m ^ kAll;
     }
-    // Whether any of the four vectors at p holds a hit.
     template <Want W> XR_KERNEL static bool anyHit4(const T* p, const V& v) {
-        const V e0 = X::template equal<T>(X::load(p), v);
-        const V e1 = X::template equal<T>(X::load(p + kPer), v);
-        const V e2 = X::template equal<T>(X::load(p + 2 * kPer), v);
-        const V e3 = X::template equal<T>(X::load(p + 3 * kPer), v);
         if constexpr (W == Want::Equal)
-            return X::mask(X::either(X::either(e0, e1), X::either(e2, e3))) != 0;
+            return X::anyEq4(p, kPer, v) != 0;
         else
-            return X::mask(X::both(X::both(e0, e1), X::both(e2, e3))) != kAll;
+            return X::allEq4(p, kPer, v) != kAll;
     }
 
     template <Want W> XR_KERNEL static std::size_t scan(const T* p, std::size_t n, T ch) {
         if (n < kPer) return scanScalar<W>(p, n, ch);
-        const V v = X::template splat<T>(ch);
+        V v;
+        X::splat(ch, v);
         std::size_t i = 0;
         while (i + 4 * kPer <= n && !anyHit4<W>(p + i, v))
             i += 4 * kPer;
@@ -134,22 +180,13 @@ template <class X, class T> struct Kernel {
 
     XR_KERNEL static std::size_t mismatch(const T* a, const T* b, std::size_t n) {
         std::size_t i = 0;
-        for (; i + 2 * kPer <= n; i += 2 * kPer) {
-            const V e0 = X::template equal<T>(X::load(a + i), X::load(b + i));
-            const V e1 = X::template equal<T>(X::load(a + i + kPer), X::load(b + i + kPer));
-            if (X::mask(X::both(e0, e1)) != kAll) break;
-        }
-        for (; i + kPer <= n; i += kPer) {
-            const std::uint32_t m = X::mask(X::template equal<T>(X::load(a + i), X::load(b + i)));
-            if (m != kAll) return i + unitOf(m ^ kAll);
-        }
+        while (i + 2 * kPer <= n && X::sameMask2(a + i, b + i, kPer) == kAll)
+            i += 2 * kPer;
+        for (; i + kPer <= n; i += kPer)
+            if (std::uint32_t m = X::sameMask(a + i, b + i); m != kAll) return i + unitOf(m ^ kAll);
         return i + mismatchScalar(a + i, b + i, n - i);
     }
 };
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 // Entry points per vector kind; every kernel step is inlined into them, so the AVX2
 // operations form one AVX2 body and no 32-byte vector crosses a call.
