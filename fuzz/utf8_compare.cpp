@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "../tests/support/folding_host.h"
 #include "../tests/support/utf8_reference.h"
+#include "fuzz_check.h"
 #include "xr/xrentry.h"
 #include "xr/xrhost.h"
 #include "xr/xrutf8.h"
@@ -16,32 +18,6 @@
 namespace {
 
 using xrref::Bytes;
-
-#define check(ok)                                                                          \
-    do {                                                                                   \
-        if (!(ok)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                  \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
-
-std::int32_t fold(std::uint32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x10400 && c <= 0x10427))
-        return static_cast<std::int32_t>(c + (c >= 0x10400 ? 0x28 : 0x20));
-    return static_cast<std::int32_t>(c);
-}
-
-struct FoldingHost {
-    XRNLS_EXT_S nls{};
-    XR_HNDL_S host{};
-    FoldingHost() {
-        nls.charDowncase = [](XRExtensionh, XRChar c, int32_t) {
-            return static_cast<XRChar>(fold(static_cast<std::uint32_t>(c)));
-        };
-        host.xrnls = &nls.ext;
-    }
-};
 
 void checkSizing(const Bytes& text) {
     Bytes padded = text;
@@ -77,8 +53,8 @@ void checkCopy(const Bytes& text, std::size_t tlen) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static FoldingHost host;
-    xrextent(&host.host);
+    static xrref::FoldingHost host;
+    host.enter();
     if (size == 0) return 0;
     const std::size_t split = std::min<std::size_t>(data[0], size - 1);
     const Bytes x(data + 1, data + 1 + split), y(data + 1 + split, data + size);
@@ -87,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(order == (x < y ? -1 : x > y ? 1 : 0));
     check(xrzsu8CompareText(y.data(), y.size(), x.data(), x.size(), 20) == -order);
     check(xrzsu8NormCompare(x.data(), x.size(), y.data(), y.size()) ==
-          xrref::normCompare(x, y, fold));
+          xrref::normCompare(x, y, xrref::testFold));
     check(xrzsu8NormEqual(x.data(), x.size(), y.data(), y.size()) ==
-          xrref::normEqual(x, y, fold, fold));
+          xrref::normEqual(x, y, xrref::testFold, xrref::testFold));
     for (unsigned opt : {0u, 1u, 2u, 7u})
         check(xrzsu8StripBlanks(y.data(), y.size(), opt) ==
               xrref::stripBlanks(y, opt == 7 ? 1 : opt));

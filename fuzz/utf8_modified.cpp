@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../tests/support/utf8_reference.h"
+#include "fuzz_check.h"
 #include "xr/xrutf8.h"
 
 namespace {
@@ -15,14 +16,6 @@ namespace {
 using Converter = XRStatus (*)(UTF8Str, UTF8ByteLength, UTF8Str, UTF8ByteLength, UTF8ByteLength*,
                                XRFlags);
 constexpr std::uint8_t kGuard = 0xA5;
-
-#define check(ok)                                                                          \
-    do {                                                                                   \
-        if (!(ok)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                  \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 struct Out {
     XRStatus rc;

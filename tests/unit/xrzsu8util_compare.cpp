@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "folding_host.h"
 #include "recording.h"
 #include "utf8_reference.h"
 #include "xr/xrentry.h"
@@ -20,29 +21,12 @@ using xrref::Bytes;
 
 Bytes b(const char* s) { return Bytes(reinterpret_cast<const std::uint8_t*>(s), std::strlen(s)); }
 
-// A small, fixed case folding: ASCII, Latin-1, Greek capitals, the Kelvin sign and
-// the Deseret capitals (above U+FFFF).
-std::int32_t testFold(std::uint32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x391 && c <= 0x3A9))
-        return static_cast<std::int32_t>(c + 0x20);
-    if (c == 0x212A) return 'k';
-    if (c >= 0x10400 && c <= 0x10427) return static_cast<std::int32_t>(c + 0x28);
-    return static_cast<std::int32_t>(c);
-}
+using xrref::testFold;
 
-// A host whose NLS extension folds by testFold.
-struct FoldingHost {
-    XRNLS_EXT_S nls{};
-    XR_HNDL_S host{};
-    FoldingHost() {
-        nls.charDowncase = [](XRExtensionh, XRChar c, int32_t) {
-            return static_cast<XRChar>(testFold(static_cast<std::uint32_t>(c)));
-        };
-        host.xrnls = &nls.ext;
-        xrextent(&host);
-    }
-    ~FoldingHost() { xrextent(nullptr); }
+// The folding host, entered for the length of a test.
+struct FoldingHost : xrref::FoldingHost {
+    FoldingHost() { enter(); }
+    ~FoldingHost() { leave(); }
 };
 
 std::int32_t bmpFold(std::uint32_t c) { return testFold(c); }
