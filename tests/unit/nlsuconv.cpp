@@ -36,7 +36,7 @@ std::ostream& operator<<(std::ostream& o, const ReadResult& r) {
 // under AddressSanitizer.
 ReadResult readWith(XRCvtReader f, const Bytes& in, XRMemSize srcL) {
     std::unique_ptr<XRUtf8[]> exact(new XRUtf8[srcL ? srcL : 1]);
-    std::memcpy(exact.get(), in.data(), srcL);
+    if (srcL) std::memcpy(exact.get(), in.data(), srcL);
     ReadResult r{0, 0x12345678, kUntouched};
     r.rc = f(exact.get(), srcL, &r.cp, &r.used);
     return r;
