@@ -90,32 +90,38 @@ void expectExact(const Bytes& in, const Bytes& want, Call call, const std::strin
     ASSERT_TRUE(out == want) << what;
 }
 
+// Every source side into every target side, each through the driver that pairs them.
+template <std::size_t A, std::size_t B, class Driver>
+void expectPairings(const std::string& name, const Bytes& utf8, const Side (&from)[A],
+                    const Side (&to)[B], Driver driver) {
+    for (const Side& src : from) {
+        const Bytes in = icuConvert("UTF-8", src.icuName, utf8);
+        for (const Side& dst : to) {
+            std::string what = name;
+            what.append(" ").append(src.icuName).append(" -> ").append(dst.icuName);
+            expectExact(in, icuConvert(src.icuName, dst.icuName, in),
+                        [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
+                            return driver(s, sl, d, dl, u, src, dst);
+                        },
+                        what);
+        }
+    }
+}
+
 TEST(TranscodeVsIcu, EveryPairingOnCorpusAndRandomText) {
     auto* to32 = library().fn<decltype(ConvertToUTF32)>("ConvertToUTF32");
     auto* from32 = library().fn<decltype(ConvertFromUTF32)>("ConvertFromUTF32");
     for (const auto& [name, utf8] : texts()) {
-        for (const Side& src : kSides) {
-            const Bytes in = icuConvert("UTF-8", src.icuName, utf8);
-            for (const Side& dst : kUtf32Sides) {
-                const std::string what = name + " " + src.icuName + " -> " + dst.icuName;
-                expectExact(in, icuConvert(src.icuName, dst.icuName, in),
-                            [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
-                                return to32(s, sl, d, dl, u, reader(src.reader), writer(dst.writer));
-                            },
-                            what);
-            }
-        }
-        for (const Side& src : kUtf32Sides) {
-            const Bytes in = icuConvert("UTF-8", src.icuName, utf8);
-            for (const Side& dst : kSides) {
-                const std::string what = name + " " + src.icuName + " -> " + dst.icuName;
-                expectExact(in, icuConvert(src.icuName, dst.icuName, in),
-                            [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
-                                return from32(s, sl, d, dl, u, writer(dst.writer), reader(src.reader));
-                            },
-                            what);
-            }
-        }
+        expectPairings(name, utf8, kSides, kUtf32Sides,
+                       [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u,
+                           const Side& src, const Side& dst) {
+                           return to32(s, sl, d, dl, u, reader(src.reader), writer(dst.writer));
+                       });
+        expectPairings(name, utf8, kUtf32Sides, kSides,
+                       [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u,
+                           const Side& src, const Side& dst) {
+                           return from32(s, sl, d, dl, u, writer(dst.writer), reader(src.reader));
+                       });
     }
 }
 

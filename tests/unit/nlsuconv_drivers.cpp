@@ -83,14 +83,25 @@ Converted fromUtf32(const Bytes& in, XRMemSize destL, XRCvtWriter w, XRCvtReader
                  in, destL);
 }
 
+struct DriverCase {
+    const char* what;
+    Bytes in;
+    XRMemSize destL;
+    XRStatus rc;
+    Bytes out; // what the output holds, usedL bytes
+};
+
+template <std::size_t N, class Run> void expectCases(const DriverCase (&cases)[N], Run run) {
+    for (const auto& c : cases) {
+        const Converted got = run(c.in, c.destL);
+        EXPECT_EQ(got.rc, c.rc) << c.what;
+        EXPECT_EQ(got.used, c.out.size()) << c.what;
+        EXPECT_EQ(got.out, c.out) << c.what;
+    }
+}
+
 TEST(ConvertToUTF32, StoppingRules) {
-    const struct {
-        const char* what;
-        Bytes in;
-        XRMemSize destL;
-        XRStatus rc;
-        Bytes out;
-    } cases[] = {
+    const DriverCase cases[] = {
         {"two characters", {0x41, 0xE2, 0x82, 0xAC}, 8, kOk, {0, 0, 0, 0x41, 0, 0, 0x20, 0xAC}},
         {"output fills up", {0x41, 0xE2, 0x82, 0xAC}, 7, kOk, {0, 0, 0, 0x41}},
         {"bad byte stops in front", {0x41, 0x80, 0x42}, 12, kIllegal, {0, 0, 0, 0x41}},
@@ -100,12 +111,9 @@ TEST(ConvertToUTF32, StoppingRules) {
         {"no room", {0x41}, 3, kOk, {}},
         {"exact fit", {0x41, 0x42}, 8, kOk, {0, 0, 0, 0x41, 0, 0, 0, 0x42}},
     };
-    for (const auto& c : cases) {
-        const Converted got = toUtf32(c.in, c.destL, UTF8_UTF32, COPY_UTF32);
-        EXPECT_EQ(got.rc, c.rc) << c.what;
-        EXPECT_EQ(got.used, c.out.size()) << c.what;
-        EXPECT_EQ(got.out, c.out) << c.what;
-    }
+    expectCases(cases, [](const Bytes& in, XRMemSize destL) {
+        return toUtf32(in, destL, UTF8_UTF32, COPY_UTF32);
+    });
     XRUtf8 in[1] = {0x41}, out[4];
     EXPECT_EQ(ConvertToUTF32(in, 1, out, 4, nullptr, UTF8_UTF32, COPY_UTF32), kOk);
     EXPECT_EQ(out[3], 0x41);
@@ -143,13 +151,7 @@ TEST(Drivers, ConvertersAreNotCalledWithoutInputOrRoom) {
 }
 
 TEST(ConvertFromUTF32, StoppingRules) {
-    const struct {
-        const char* what;
-        Bytes in;
-        XRMemSize destL;
-        XRStatus rc;
-        Bytes out;
-    } cases[] = {
+    const DriverCase cases[] = {
         {"euro into 2", {0, 0, 0x20, 0xAC}, 2, kSmall, {}},
         {"euro into 3", {0, 0, 0x20, 0xAC}, 3, kOk, {0xE2, 0x82, 0xAC}},
         {"trailing 2 bytes ignored", {0, 0, 0, 0x41, 0, 0}, 8, kOk, {0x41}},
@@ -159,12 +161,9 @@ TEST(ConvertFromUTF32, StoppingRules) {
         {"unchecked values", {0, 0, 0xD8, 0x00, 0, 0x1F, 0xFF, 0xFF}, 7, kOk,
          {0xED, 0xA0, 0x80, 0xF7, 0xBF, 0xBF, 0xBF}},
     };
-    for (const auto& c : cases) {
-        const Converted got = fromUtf32(c.in, c.destL, UTF32_UTF8, COPY_UTF32b);
-        EXPECT_EQ(got.rc, c.rc) << c.what;
-        EXPECT_EQ(got.used, c.out.size()) << c.what;
-        EXPECT_EQ(got.out, c.out) << c.what;
-    }
+    expectCases(cases, [](const Bytes& in, XRMemSize destL) {
+        return fromUtf32(in, destL, UTF32_UTF8, COPY_UTF32b);
+    });
     // The reader's status is not consulted.
     XRUtf8 in[4] = {}, out[4];
     XRMemSize used = 0;
