@@ -52,40 +52,40 @@ template <class T> void appendPrintf(XRText& out, const Spec& spec, const char* 
     appendAscii(out, big.data(), static_cast<std::size_t>(n));
 }
 
-void appendSigned(XRText& out, const Spec& spec, va_list& args) {
+void appendSigned(XRText& out, const Spec& spec, ArgSource& args) {
     const std::string& l = spec.length;
     long long v;
     if (l == "l" || l == "ll" || l == "j" || l == "z" || l == "t")
-        v = va_arg(args, long long);
+        v = args.nextIntmax();
     else
-        v = va_arg(args, int);
+        v = args.nextInt();
     if (l == "hh") v = static_cast<signed char>(v);
     if (l == "h") v = static_cast<short>(v);
     appendPrintf(out, spec, "ll", v);
 }
 
-void appendUnsigned(XRText& out, const Spec& spec, va_list& args) {
+void appendUnsigned(XRText& out, const Spec& spec, ArgSource& args) {
     const std::string& l = spec.length;
     unsigned long long v;
     if (l == "l" || l == "ll" || l == "j" || l == "z" || l == "t")
-        v = va_arg(args, unsigned long long);
+        v = static_cast<unsigned long long>(args.nextIntmax());
     else
-        v = va_arg(args, unsigned int);
+        v = static_cast<unsigned int>(args.nextInt());
     if (l == "hh") v = static_cast<unsigned char>(v);
     if (l == "h") v = static_cast<unsigned short>(v);
     appendPrintf(out, spec, "ll", v);
 }
 
-void appendPointer(XRText& out, Spec spec, va_list& args) {
-    auto v = reinterpret_cast<std::uintptr_t>(va_arg(args, void*));
+void appendPointer(XRText& out, Spec spec, ArgSource& args) {
+    auto v = reinterpret_cast<std::uintptr_t>(args.nextPointer());
     spec.conv = 'x';
     spec.length.clear();
     appendPrintf(out, spec, "l", static_cast<unsigned long>(v));
 }
 
-void appendString(XRText& out, const Spec& spec, va_list& args) {
+void appendString(XRText& out, const Spec& spec, ArgSource& args) {
     if (spec.length == "h") {
-        const char* s = va_arg(args, const char*);
+        const char* s = args.nextCharString();
         XRText t = fromUtf8(s ? s : "(null)");
         std::size_t n = t.size();
         if (spec.precision >= 0 && n > static_cast<std::size_t>(spec.precision))
@@ -93,7 +93,7 @@ void appendString(XRText& out, const Spec& spec, va_list& args) {
         appendPadded(out, t.data(), n, spec);
         return;
     }
-    const XRChar* s = va_arg(args, const XRChar*);
+    const XRChar* s = args.nextXRString();
     if (!s) {
         XRText t = fromUtf8("(null)");
         appendPadded(out, t.data(), t.size(), spec);
@@ -106,14 +106,14 @@ void appendString(XRText& out, const Spec& spec, va_list& args) {
 }
 
 // Parses the directive after '%' at fmt[i]; returns false when it is incomplete.
-bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, va_list& args) {
+bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, ArgSource& args) {
     auto peek = [&] { return i < fmtL ? fmt[i] : XRChar(0); };
     while (i < fmtL && std::strchr("-0+ #", static_cast<int>(peek())) && peek())
         spec.flags += static_cast<char>(fmt[i++]);
     auto number = [&](int& into) {
         if (peek() == '*') {
             ++i;
-            into = va_arg(args, int);
+            into = args.nextInt();
             return;
         }
         if (peek() < '0' || peek() > '9') return;
@@ -141,9 +141,7 @@ bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, va_l
 
 } // namespace
 
-void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
-    va_list ap;
-    va_copy(ap, args);
+void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, ArgSource& ap) {
     for (std::size_t i = 0; i < fmtL;) {
         if (fmt[i] != '%') {
             out.push_back(fmt[i++]);
@@ -167,7 +165,7 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
             appendUnsigned(out, spec, ap);
             break;
         case 'c': {
-            XRChar c = va_arg(ap, int);
+            XRChar c = ap.nextChar();
             appendPadded(out, &c, 1, spec);
             break;
         }
@@ -186,16 +184,20 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
         case 'a':
         case 'A':
             if (spec.length == "L")
-                appendPrintf(out, spec, "L", va_arg(ap, long double));
+                appendPrintf(out, spec, "L", ap.nextLongDouble());
             else
-                appendPrintf(out, spec, "", va_arg(ap, double));
+                appendPrintf(out, spec, "", ap.nextDouble());
             break;
         default:
             out.insert(out.end(), fmt + start, fmt + i);
             break;
         }
     }
-    va_end(ap);
+}
+
+void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args) {
+    VaArgs source(args);
+    formatTo(out, fmt, fmtL, source);
 }
 
 XRText format(const char* utf8fmt, ...) {

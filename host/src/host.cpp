@@ -6,6 +6,7 @@
 
 #include "xrhost/format.h"
 #include "xrhost/journal.h"
+#include "xrhost/message.h"
 
 namespace xrhost {
 namespace {
@@ -29,7 +30,10 @@ XRExtensionh loadExtension(XRHndlp h, const char* name, XRMemSize nameL, XRJnlh)
     return Host::from(h)->loadUnidata();
 }
 
-XRZCapturedp msgCaptureV(XRHndlp, XRPoolh, XRStatus, va_list) { return nullptr; }
+XRZCapturedp msgCaptureV(XRHndlp h, XRPoolh pool, XRStatus status, va_list args) {
+    Host* host = Host::from(h);
+    return capture(host->catalog(), host->poolOr(pool), status, args);
+}
 
 XRStatus msgFormatBuffV(XRHndlp, XRZFmtInfop, const XRChar* fmt, XRStrSize fmtL, XRChar* dest,
                         XRStrSize destL, XRStrSize* cnvL, void*, va_list args) {
@@ -38,10 +42,18 @@ XRStatus msgFormatBuffV(XRHndlp, XRZFmtInfop, const XRChar* fmt, XRStrSize fmtL,
     return copyOut(text, dest, destL, cnvL);
 }
 
-XRZRenderedp msgRender(XRHndlp, XRZFmtInfop, XRPoolh, XRZCapturedp) { return nullptr; }
+XRZRenderedp msgRender(XRHndlp h, XRZFmtInfop, XRPoolh pool, XRZCapturedp captured) {
+    if (!captured) return nullptr;
+    Host* host = Host::from(h);
+    return makeRendered(host->poolOr(pool), renderText(host->catalog(), *captured));
+}
 
-XRZRenderedp msgRenderFmtV(XRHndlp, XRZFmtInfop, XRPoolh, const XRChar*, XRStrSize, va_list) {
-    return nullptr;
+XRZRenderedp msgRenderFmtV(XRHndlp h, XRZFmtInfop, XRPoolh pool, const XRChar* fmt,
+                           XRStrSize fmtL, va_list args) {
+    if (!fmt && fmtL > 0) return nullptr;
+    XRText text;
+    formatTo(text, fmt, static_cast<std::size_t>(std::max<XRStrSize>(fmtL, 0)), args);
+    return makeRendered(Host::from(h)->poolOr(pool), text);
 }
 
 XRStatus msgStatusBuffV(XRHndlp h, XRZFmtInfop, XRStatus status, XRChar* dest, XRStrSize destL,

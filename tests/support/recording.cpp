@@ -61,6 +61,14 @@ namespace {
 Recorder& of(XRJnlh j) { return *reinterpret_cast<RecordingJournal*>(j)->recorder; }
 Recorder& of(XRHndlp h) { return *reinterpret_cast<RecordingHost*>(h)->recorder; }
 Recorder& of(XRExtensionh e) { return *reinterpret_cast<RecordingNls*>(e)->recorder; }
+RecordingLogger& loggerOf(Loggerp l) { return *reinterpret_cast<RecordingLogger*>(l); }
+Recorder& of(XRLocaleh l) { return *reinterpret_cast<RecordingLocale*>(l)->recorder; }
+Recorder& of(XRNLSIcup i) { return *reinterpret_cast<RecordingIcu*>(i)->recorder; }
+
+// A locale entry: records op with all its arguments and answers the scripted status.
+template <class... A> XRStatus localeEntry(const char* op, XRLocaleh l, A... a) {
+    return static_cast<XRStatus>(of(l).record(op, words(l, a...)));
+}
 
 XRChar mapped(XRExtensionh e, const char* op, XRChar c, int32_t count) {
     Recorder& r = of(e);
@@ -163,6 +171,122 @@ RecordingNls::RecordingNls(Recorder& r)
           },
           nullptr,
           nullptr},
+      recorder(&r) {}
+
+RecordingLogger::RecordingLogger(Recorder& r, LoggerLevel level, LoggerLevel ancestorlevel)
+    : rec{&svcs, level, ancestorlevel},
+      svcs{[](Loggerp l, XRStatus st, va_list v) {
+               RecordingLogger& self = loggerOf(l);
+               const bool scripted = !self.recorder->results["CaptureV"].empty();
+               Word w = self.recorder->record("CaptureV", words(l, st), v, st);
+               return scripted ? reinterpret_cast<XRZCapturedp>(w) : self.captured;
+           },
+           [](Loggerp l, XRLocaleh locale, const XRChar* msg, XRStrSize msgL, va_list v) {
+               return reinterpret_cast<XRZRenderedp>(
+                   loggerOf(l).recorder->record("RenderV", words(l, locale, msg, msgL), v));
+           },
+           [](Loggerp l, LoggerLevel level) {
+               return static_cast<XRBoolean>(
+                   loggerOf(l).recorder->record("IsEnabled", words(l, level)));
+           },
+           [](Loggerp l, LoggerLevel level, uint32_t flags, void* diag, void* reserved,
+              const char* srcLine, const char* srcFile, NLScei ce, XRZRenderedp rendered,
+              XRZCapturedp captured) {
+               RecordingLogger& self = loggerOf(l);
+               self.srcLines.emplace_back(srcLine ? srcLine : "(null)");
+               self.srcFiles.emplace_back(srcFile ? srcFile : "(null)");
+               self.recorder->record("LogEvent", words(l, level, flags, diag, reserved, srcLine,
+                                                       srcFile, ce, rendered, captured));
+           }},
+      recorder(&r) {}
+
+RecordingLocale::RecordingLocale(Recorder& r)
+    : rec{{7, "recording.locale", nullptr},
+          nullptr,
+          [](XRLocaleh l, double v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL, const void* ex) {
+              return localeEntry("doubleFormatUWithExOpts", l, v, w, p, o, s, sL, cvtL, ex);
+          },
+          [](XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("intfastFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("intmaxFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, uintfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("uintfastFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("uintmaxFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, long v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cvtL) { return localeEntry("longFormatU", l, v, w, p, o, s, sL, cvtL); },
+          [](XRLocaleh l, unsigned long v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("ulongFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, int v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cvtL) { return localeEntry("intFormatU", l, v, w, p, o, s, sL, cvtL); },
+          [](XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+              return localeEntry("uintFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, intfast_t* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToIntfastU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, intmax_t* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToIntmaxU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, uintfast_t* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToUintfastU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, uintmax_t* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToUintmaxU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, long* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToLongU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, unsigned long* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToULongU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, int* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToIntU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, unsigned int* v,
+             UTF8ByteLength* cvtL) { return localeEntry("bufToUIntU", l, b, bL, o, v, cvtL); },
+          [](XRLocaleh l, UTF8Str s, UTF8ByteLength sL, double* v, UTF8ByteLength* cvtL,
+             void* pipeline) { return localeEntry("bufToDoubleU", l, s, sL, v, cvtL, pipeline); },
+          [](XRLocaleh l, uint32_t m, uint32_t d, uint32_t y, XRFlags o, UTF8Str s,
+             UTF8ByteLength sL, UTF8ByteLength* cnvL) {
+              return localeEntry("dateFormatU", l, m, d, y, o, s, sL, cnvL);
+          },
+          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cnvL) { return localeEntry("datetimeFormatU", l, v, o, s, sL, cnvL); },
+          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cnvL) { return localeEntry("timeFormatU", l, v, o, s, sL, cnvL); },
+          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
+             UTF8ByteLength* usedL) { return localeEntry("bufToDatetimeU", l, s, sL, o, v, usedL); },
+          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, uint32_t* m,
+             uint32_t* d, uint32_t* y, UTF8ByteLength* usedL) {
+              return localeEntry("bufToDateU", l, s, sL, o, m, d, y, usedL);
+          },
+          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
+             UTF8ByteLength* usedL) { return localeEntry("bufToTimeU", l, s, sL, o, v, usedL); }},
+      recorder(&r) {}
+
+RecordingIcu::RecordingIcu(Recorder& r)
+    : rec{{7, "recording.icu", nullptr}, &vtbl},
+      vtbl{[](XRNLSIcup i, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode,
+              int32_t opts, UTF8Str out, UTF8ByteLength outL, UTF8ByteLength* cvtL) {
+               return static_cast<XRStatus>(of(i).record(
+                   "normalize", words(i, in, inL, mode, opts, out, outL, cvtL)));
+           },
+           [](XRNLSIcup i, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2,
+              UTF8ByteLength l2, uint32_t opts, int32_t* result) {
+               Recorder& rr = of(i);
+               const bool scripted = !rr.results["compare.result"].empty();
+               const auto st =
+                   static_cast<XRStatus>(rr.record("compare", words(i, s1, l1, s2, l2, opts, result)));
+               if (scripted) *result = static_cast<int32_t>(rr.next("compare.result"));
+               return st;
+           }},
       recorder(&r) {}
 
 } // namespace xrtest

@@ -104,4 +104,37 @@ struct RecordingNls {
     XRExtensionh handle() { return &rec.ext; }
 };
 
+// A logger whose services record. CaptureV returns the scripted value, else
+// `captured` (non-null, so that dumps raise events); RenderV and IsEnabled answer from
+// the script. LogEvent records its ten arguments; srcLine and srcFile are kept as text.
+struct RecordingLogger {
+    Logger_S rec;
+    LoggerServices_S svcs;
+    Recorder* recorder;
+    XRZCapturedp captured = reinterpret_cast<XRZCapturedp>(std::uintptr_t{0xCA0});
+    std::vector<std::string> srcLines, srcFiles;
+    explicit RecordingLogger(Recorder& r, LoggerLevel level = LL_Null,
+                             LoggerLevel ancestorlevel = LL_Null);
+    Loggerp handle() { return &rec; }
+};
+
+// A locale whose 25 UTF-8 entries record their arguments (doubles by their bits) and
+// answer with the scripted status; xrnls is null until set.
+struct RecordingLocale {
+    XRNLS_LOCALE_S rec;
+    Recorder* recorder;
+    explicit RecordingLocale(Recorder& r);
+    XRLocaleh handle() { return &rec; }
+};
+
+// An ICU service object whose normalize and compare record and answer from the script;
+// compare stores the scripted "compare.result" into *result when one is scripted.
+struct RecordingIcu {
+    XRNLS_COLLATE_S rec;
+    ICURawFuncVtbl vtbl;
+    Recorder* recorder;
+    explicit RecordingIcu(Recorder& r);
+    XRNLSIcup handle() { return &rec; }
+};
+
 } // namespace xrtest

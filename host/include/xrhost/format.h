@@ -26,8 +26,44 @@
 
 namespace xrhost {
 
-// Appends fmt (fmtL units) expanded with args to out. args is consumed.
+// Where the directives take their values from, one call per value in the order of the
+// directives: a va_list (VaArgs), or the typed values of a captured message.
+class ArgSource {
+  public:
+    virtual ~ArgSource() = default;
+    virtual int nextInt() = 0;                // d i u o x X without l ll j z t; '*'
+    virtual long long nextIntmax() = 0;       // d i u o x X with l ll j z t
+    virtual XRChar nextChar() = 0;            // c (passed as an int)
+    virtual void* nextPointer() = 0;          // p
+    virtual double nextDouble() = 0;          // f F e E g G a A
+    virtual long double nextLongDouble() = 0; // the same with L
+    virtual const XRChar* nextXRString() = 0; // s
+    virtual const char* nextCharString() = 0; // hs
+};
+
+// Reads the values from a copy of a va_list; the caller's va_list is left as it was.
+class VaArgs final : public ArgSource {
+  public:
+    explicit VaArgs(va_list args) { va_copy(ap_, args); }
+    ~VaArgs() override { va_end(ap_); }
+    VaArgs(const VaArgs&) = delete;
+    VaArgs& operator=(const VaArgs&) = delete;
+    int nextInt() override { return va_arg(ap_, int); }
+    long long nextIntmax() override { return va_arg(ap_, long long); }
+    XRChar nextChar() override { return va_arg(ap_, int); }
+    void* nextPointer() override { return va_arg(ap_, void*); }
+    double nextDouble() override { return va_arg(ap_, double); }
+    long double nextLongDouble() override { return va_arg(ap_, long double); }
+    const XRChar* nextXRString() override { return va_arg(ap_, const XRChar*); }
+    const char* nextCharString() override { return va_arg(ap_, const char*); }
+
+  private:
+    va_list ap_;
+};
+
+// Appends fmt (fmtL units) expanded with the values to out. A va_list is not consumed.
 void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, va_list args);
+void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, ArgSource& args);
 
 // Convenience for host code: the same with a UTF-8 format string.
 XRText format(const char* utf8fmt, ...);

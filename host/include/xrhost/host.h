@@ -11,6 +11,7 @@
 
 #include "xr/xrhost.h"
 #include "xrhost/catalog.h"
+#include "xrhost/pool.h"
 
 namespace xrhost {
 
@@ -43,12 +44,17 @@ class Host {
         return &unidata_;
     }
 
+    // Captured and rendered messages go to the caller's pool, or with a null pool to
+    // the host's own, which lives as long as the host (message.h describes them).
+    XRPoolh poolOr(XRPoolh pool) { return pool ? pool : pool_.handle(); }
+
   private:
     XR_HNDL_S rec_; // first member: the handle is the object's address
     Catalog catalog_;
     SKNLS_GLOBAL_S nlsGlobal_{};
     XR_EXT_S unidata_;
     std::atomic<int> unidataLoads_{0};
+    Pool pool_;
 };
 
 } // namespace xrhost
