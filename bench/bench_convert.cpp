@@ -73,8 +73,9 @@ void Convert(benchmark::State& state, const Direction& d, const xrbench::CorpusF
         const auto t0 = Clock::now();
         XRMemSize used = 0;
         const XRStatus rc =
-            d.toUtf32 ? ConvertToUTF32(src, input.size(), dest, out.size(), &used, d.reader, d.writer)
-                      : ConvertFromUTF32(src, input.size(), dest, out.size(), &used, d.writer, d.reader);
+            d.toUtf32
+                ? ConvertToUTF32(src, input.size(), dest, out.size(), &used, d.reader, d.writer)
+                : ConvertFromUTF32(src, input.size(), dest, out.size(), &used, d.writer, d.reader);
         benchmark::DoNotOptimize(rc);
         benchmark::ClobberMemory();
         const auto t1 = Clock::now();
@@ -100,7 +101,8 @@ void Convert(benchmark::State& state, const Direction& d, const xrbench::CorpusF
         state.SetIterationTime(a);
         if (rc != 0 || U_FAILURE(e)) state.SkipWithError("conversion failed");
     }
-    const double bytes = static_cast<double>(input.size()) * static_cast<double>(state.iterations());
+    const double bytes =
+        static_cast<double>(input.size()) * static_cast<double>(state.iterations());
     state.counters["ours_MBps"] = bytes / tOurs / 1e6;
     state.counters["icu_MBps"] = bytes / tIcu / 1e6;
     state.counters["iconv_MBps"] = bytes / tIconv / 1e6;

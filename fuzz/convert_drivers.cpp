@@ -19,7 +19,7 @@ const XRCvtReader kReaders[] = {UTF8_UTF32, UTF16_UTF32, UTF16_UTF32_SWAP, COPY_
                                 COPY_UTF32b_SWAP};
 const XRCvtWriter kUtf32Writers[] = {COPY_UTF32, COPY_UTF32_SWAP};
 const XRCvtReader kUtf32Readers[] = {COPY_UTF32b, COPY_UTF32b_SWAP};
-const XRCvtWriter kWriters[] = {COPY_UTF32,    COPY_UTF32_SWAP,   UTF32_UTF16, UTF32_UTF16_SWAP,
+const XRCvtWriter kWriters[] = {COPY_UTF32,   COPY_UTF32_SWAP,   UTF32_UTF16, UTF32_UTF16_SWAP,
                                 UTF32_UTF16s, UTF32_UTF16s_SWAP, UTF32_UTF8};
 constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::size_t kSlack = 16;
@@ -69,7 +69,8 @@ void compare(const XRUtf8* src, XRMemSize srcL, XRMemSize destL, Driver driver, 
     const Outcome o = ref(in.get(), srcL, want.data(), destL);
     require(rc == o.rc && used == o.used && used <= destL);
     require(std::memcmp(got.data(), want.data(), used) == 0);
-    for (std::size_t i = destL; i < got.size(); ++i) require(got[i] == kGuard);
+    for (std::size_t i = destL; i < got.size(); ++i)
+        require(got[i] == kGuard);
     require(driver(in.get(), srcL, got.data(), destL, nullptr) == rc);
 }
 
@@ -85,23 +86,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pick & 0x80) {
         const XRCvtReader r = kReaders[(pick & 0x7F) % 5];
         const XRCvtWriter w = kUtf32Writers[(pick >> 3) & 1];
-        compare(src, srcL, destL,
-                [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
-                    return ConvertToUTF32(s, sl, d, dl, u, r, w);
-                },
-                [&](const XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl) {
-                    return loopToUtf32(s, sl, d, dl, r, w);
-                });
+        compare(
+            src, srcL, destL,
+            [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
+                return ConvertToUTF32(s, sl, d, dl, u, r, w);
+            },
+            [&](const XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl) {
+                return loopToUtf32(s, sl, d, dl, r, w);
+            });
     } else {
         const XRCvtWriter w = kWriters[pick % 7];
         const XRCvtReader r = kUtf32Readers[(pick >> 3) & 1];
-        compare(src, srcL, destL,
-                [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
-                    return ConvertFromUTF32(s, sl, d, dl, u, w, r);
-                },
-                [&](const XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl) {
-                    return loopFromUtf32(s, sl, d, dl, w, r);
-                });
+        compare(
+            src, srcL, destL,
+            [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
+                return ConvertFromUTF32(s, sl, d, dl, u, w, r);
+            },
+            [&](const XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl) {
+                return loopFromUtf32(s, sl, d, dl, w, r);
+            });
     }
     return 0;
 }

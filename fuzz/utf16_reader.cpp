@@ -31,7 +31,8 @@ Read readAt(XRCvtReader f, XRUtf8* p, XRMemSize avail) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::unique_ptr<XRUtf8[]> be(new XRUtf8[size ? size : 1]), le(new XRUtf8[size ? size : 1]);
     if (size) std::memcpy(be.get(), data, size);
-    for (std::size_t i = 0; i + 1 < size; i += 2) le[i] = data[i + 1], le[i + 1] = data[i];
+    for (std::size_t i = 0; i + 1 < size; i += 2)
+        le[i] = data[i + 1], le[i + 1] = data[i];
     if (size % 2) le[size - 1] = data[size - 1];
     for (std::size_t pos = 0; pos < size;) {
         const XRMemSize avail = size - pos;

@@ -12,7 +12,8 @@ using ByteTable = std::array<std::uint8_t, 256>;
 namespace detail {
 constexpr ByteTable makeTable(std::uint8_t (*entry)(unsigned)) {
     ByteTable t{};
-    for (unsigned b = 0; b < 256; ++b) t[b] = entry(b);
+    for (unsigned b = 0; b < 256; ++b)
+        t[b] = entry(b);
     return t;
 }
 } // namespace detail
@@ -33,9 +34,10 @@ inline constexpr ByteTable bytesFromUTF8 = detail::makeTable([](unsigned b) -> s
 });
 
 // The payload bits of a lead byte, by sequence length.
-inline constexpr std::array<std::uint8_t, 7> utf8_mask = {0x00, 0x7F, 0x1F, 0x0F,
-                                                          0x07, 0x03, 0x01};
+inline constexpr std::array<std::uint8_t, 7> utf8_mask = {0x00, 0x7F, 0x1F, 0x0F, 0x07, 0x03, 0x01};
 
-constexpr bool isContinuation(std::uint8_t b) { return valid_2nd_utf8[b] != 0; }
+constexpr bool isContinuation(std::uint8_t b) {
+    return valid_2nd_utf8[b] != 0;
+}
 
 } // namespace xr::utf8

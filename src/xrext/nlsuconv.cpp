@@ -8,9 +8,9 @@
 namespace {
 
 using namespace xr::utf8;
-using xr::units::Order;
 using xr::units::load16;
 using xr::units::load32;
+using xr::units::Order;
 using xr::units::store16;
 using xr::units::store32;
 
@@ -26,7 +26,8 @@ XRStatus deliver(XRUtf32* u32, XRMemSize* usedL, XRUtf32 cp, XRMemSize used, XRS
 // announces and never past the input.
 XRMemSize illegalLeadSpan(const XRUtf8* src, XRMemSize srcL, unsigned n) {
     XRMemSize used = 1;
-    while (used < n && used < srcL && isContinuation(src[used])) ++used;
+    while (used < n && used < srcL && isContinuation(src[used]))
+        ++used;
     return used;
 }
 
@@ -46,12 +47,13 @@ Utf8Decoded decodeUtf8(const XRUtf8* src, XRMemSize srcL) {
     if (!valid_1st_utf8[b]) return {XRStatusIllegalSequence, illegalLeadSpan(src, srcL, n), 0};
     if (srcL < n) return {XRStatusTruncatedSequence, srcL, kReplacement};
     XRUtf32 cp = b & utf8_mask[n];
-    for (unsigned i = 1; i < n; ++i) cp = cp << 6 | (src[i] & 0x3Fu);
+    for (unsigned i = 1; i < n; ++i)
+        cp = cp << 6 | (src[i] & 0x3Fu);
     return {0, n, cp};
 }
 
-template <Order O> XRStatus utf16Read(const XRUtf8* src, XRMemSize srcL, XRUtf32* u32,
-                                      XRMemSize* usedL) {
+template <Order O>
+XRStatus utf16Read(const XRUtf8* src, XRMemSize srcL, XRUtf32* u32, XRMemSize* usedL) {
     if (srcL < 2) return deliver(u32, usedL, kReplacement, srcL, XRStatusTruncatedSequence);
     const XRUtf32 hi = load16<O>(src);
     if (hi >= 0xD800 && hi <= 0xDBFF) {
@@ -66,14 +68,14 @@ template <Order O> XRStatus utf16Read(const XRUtf8* src, XRMemSize srcL, XRUtf32
     return deliver(u32, usedL, hi, 2, 0);
 }
 
-template <Order O> XRStatus utf32Read(const XRUtf8* src, XRMemSize srcL, XRUtf32* u32,
-                                      XRMemSize* usedL) {
+template <Order O>
+XRStatus utf32Read(const XRUtf8* src, XRMemSize srcL, XRUtf32* u32, XRMemSize* usedL) {
     if (srcL < 4) return deliver(u32, usedL, kReplacement, srcL, XRStatusTruncatedSequence);
     return deliver(u32, usedL, load32<O>(src), 4, 0);
 }
 
-template <Order O> XRStatus utf32Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL,
-                                       XRMemSize* usedL) {
+template <Order O>
+XRStatus utf32Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL, XRMemSize* usedL) {
     if (destL < 4) {
         *usedL = 0;
         return XRStatusBufferTooSmall;
@@ -84,16 +86,15 @@ template <Order O> XRStatus utf32Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL
 }
 
 // UCS-2: the low 16 bits, whatever the code point.
-template <Order O> XRStatus ucs2Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL,
-                                      XRMemSize* usedL) {
+template <Order O> XRStatus ucs2Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL, XRMemSize* usedL) {
     if (destL < 2) return XRStatusBufferTooSmall;
     store16<O>(dest, static_cast<XRUtf16>(cp));
     *usedL = 2;
     return 0;
 }
 
-template <Order O> XRStatus utf16Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL,
-                                       XRMemSize* usedL) {
+template <Order O>
+XRStatus utf16Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL, XRMemSize* usedL) {
     if (cp <= 0xFFFF) return ucs2Write<O>(cp, dest, destL, usedL);
     if (destL < 4) return XRStatusBufferTooSmall;
     const XRUtf32 v = cp - 0x10000;
@@ -114,7 +115,8 @@ XRStatus utf8Write(XRUtf32 cp, XRUtf8* dest, XRMemSize destL, XRMemSize* usedL) 
         dest[0] = static_cast<XRUtf8>(cp);
     } else {
         static constexpr XRUtf8 kLead[5] = {0, 0, 0xC0, 0xE0, 0xF0};
-        for (unsigned i = n - 1; i > 0; --i, cp >>= 6) dest[i] = static_cast<XRUtf8>(0x80 | (cp & 0x3F));
+        for (unsigned i = n - 1; i > 0; --i, cp >>= 6)
+            dest[i] = static_cast<XRUtf8>(0x80 | (cp & 0x3F));
         dest[0] = static_cast<XRUtf8>(kLead[n] | cp);
     }
     *usedL = n;
@@ -185,11 +187,23 @@ XRStatus UTF16_UTF8(XRUtf16 u16, XRUtf8* u8, XRMemSize u8L, XRMemSize* usedL) {
     return utf8Write(u16, u8, u8L, usedL);
 }
 
-XRUtf32 Byte2DWord(XRUtf8* curP) { return load32<Order::Little>(curP); }
-XRUtf32 Byte2DWord_swap(XRUtf8* curP) { return load32<Order::Big>(curP); }
-XRUtf32 Byte2Word(XRUtf8* curP) { return load16<Order::Little>(curP); }
-XRUtf32 Byte2Word_swap(XRUtf8* curP) { return load16<Order::Big>(curP); }
-XRUtf32 BYTE_UTF16_UTF32(XRUtf8* src) { return load16<Order::Big>(src); }
-XRUtf32 BYTE_UTF16_UTF32_SWAP(XRUtf8* src) { return load16<Order::Little>(src); }
+XRUtf32 Byte2DWord(XRUtf8* curP) {
+    return load32<Order::Little>(curP);
+}
+XRUtf32 Byte2DWord_swap(XRUtf8* curP) {
+    return load32<Order::Big>(curP);
+}
+XRUtf32 Byte2Word(XRUtf8* curP) {
+    return load16<Order::Little>(curP);
+}
+XRUtf32 Byte2Word_swap(XRUtf8* curP) {
+    return load16<Order::Big>(curP);
+}
+XRUtf32 BYTE_UTF16_UTF32(XRUtf8* src) {
+    return load16<Order::Big>(src);
+}
+XRUtf32 BYTE_UTF16_UTF32_SWAP(XRUtf8* src) {
+    return load16<Order::Little>(src);
+}
 
 } // extern "C"

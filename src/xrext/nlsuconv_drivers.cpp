@@ -11,8 +11,8 @@ namespace {
 // Output advances a fixed 4 bytes per character whatever the writer reports; the
 // failing character is left unconsumed and unwritten.
 template <class Reader, class Writer>
-XRStatus toUtf32(const XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize destL,
-                 XRMemSize* usedL, Reader read, Writer write) {
+XRStatus toUtf32(const XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize destL, XRMemSize* usedL,
+                 Reader read, Writer write) {
     XRStatus rc = 0;
     XRMemSize count = 0;
     if (srcL != 0 && destL >= 4) {
@@ -57,17 +57,24 @@ XRStatus fromUtf32(const XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize de
     return rc;
 }
 
-bool inRange(XRUtf8 b, XRUtf8 lo, XRUtf8 hi) { return b >= lo && b <= hi; }
+bool inRange(XRUtf8 b, XRUtf8 lo, XRUtf8 hi) {
+    return b >= lo && b <= hi;
+}
 
 // The second-byte limits that keep out overlong forms (E0, F0), surrogates (ED) and
 // values above U+10FFFF (F4).
 bool secondByteFits(XRUtf8 lead, XRUtf8 second) {
     switch (lead) {
-    case 0xE0: return second >= 0xA0;
-    case 0xED: return second <= 0x9F;
-    case 0xF0: return second >= 0x90;
-    case 0xF4: return second <= 0x8F;
-    default: return true;
+    case 0xE0:
+        return second >= 0xA0;
+    case 0xED:
+        return second <= 0x9F;
+    case 0xF0:
+        return second >= 0x90;
+    case 0xF4:
+        return second <= 0x8F;
+    default:
+        return true;
     }
 }
 
@@ -118,7 +125,8 @@ XRBoolean isLegalUTF8(XRUtf8Ptr source, XRMemSize length, XRMemSize* move8L) {
 
 XRMemSize GET_UTF8_LEN_FROM_XRCHAR(XRChar* xrsrc, XRStrSize xrsrcL) {
     XRMemSize total = 0;
-    for (XRStrSize i = 0; i < xrsrcL; ++i) total += utf8Size(xrsrc[i]);
+    for (XRStrSize i = 0; i < xrsrcL; ++i)
+        total += utf8Size(xrsrc[i]);
     return total;
 }
 

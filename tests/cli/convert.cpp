@@ -23,11 +23,14 @@ const char* const kEncodings[] = {"utf-8",    "utf-16le", "utf-16be", "utf-32le"
                                   "utf-32be", "ucs-2le",  "ucs-2be"};
 
 std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    for (char& c : s)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     return s;
 }
 
-bool isUcs2(const std::string& e) { return e.rfind("ucs-2", 0) == 0; }
+bool isUcs2(const std::string& e) {
+    return e.rfind("ucs-2", 0) == 0;
+}
 
 // glibc iconv in process; the conversion must succeed.
 std::string iconvert(const std::string& from, const std::string& to, const std::string& in) {
@@ -63,8 +66,8 @@ Converted convert(const std::string& from, const std::string& to, const std::str
     const std::string dir = xrtest::tempDir();
     writeFile(dir + "/in", input);
     std::remove((dir + "/out").c_str());
-    auto r = run(extra + kCli + " convert -f " + from + " -t " + to + " " + dir + "/in " + dir +
-                 "/out");
+    auto r =
+        run(extra + kCli + " convert -f " + from + " -t " + to + " " + dir + "/in " + dir + "/out");
     return {r.exitCode, r.exitCode == 0 ? readFile(dir + "/out") : "", r.err};
 }
 
@@ -158,11 +161,10 @@ TEST(CliConvert, BadInputNamesTheOffsetAndLeavesNoOutputFile) {
         const char* from;
         const char* to;
         std::string in;
-        const char* message; // the expected message after "<file>: "
+        const char* message;  // the expected message after "<file>: "
         std::string replaced; // the --replace output, in the target encoding
     } cases[] = {
-        {"utf-8", "utf-8", "ab\x80z", "invalid utf-8 sequence at byte offset 2",
-         "ab\xEF\xBF\xBDz"},
+        {"utf-8", "utf-8", "ab\x80z", "invalid utf-8 sequence at byte offset 2", "ab\xEF\xBF\xBDz"},
         {"utf-8", "utf-8", "a\xC0\xAFz", "invalid utf-8 sequence at byte offset 1",
          "a\xEF\xBF\xBDz"},
         {"utf-8", "utf-8", "a\xE0\x80\x80z", "invalid utf-8 sequence at byte offset 1",
@@ -191,8 +193,8 @@ TEST(CliConvert, BadInputNamesTheOffsetAndLeavesNoOutputFile) {
          "truncated utf-32le sequence at byte offset 4", "a\xEF\xBF\xBD"},
         {"ucs-2le", "utf-8", std::string("a\0\x3D\xD8", 4),
          "invalid ucs-2le sequence at byte offset 2", "a\xEF\xBF\xBD"},
-        {"utf-8", "ucs-2be", "a\xF0\x9F\x98\x80z",
-         "U+1F600 at byte offset 1 has no ucs-2be form", std::string("\0a\xFF\xFD\0z", 6)},
+        {"utf-8", "ucs-2be", "a\xF0\x9F\x98\x80z", "U+1F600 at byte offset 1 has no ucs-2be form",
+         std::string("\0a\xFF\xFD\0z", 6)},
     };
     const std::string dir = xrtest::tempDir();
     for (const auto& c : cases) {
@@ -239,7 +241,8 @@ TEST(CliConvert, StandardStreamsUsageAndHelp) {
     EXPECT_EQ(run(kCli + " convert -f utf-8 -t utf-8 /nonexistent/file").exitCode, 1);
     r = run(kCli + " convert --help");
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* e : kEncodings) EXPECT_NE(r.out.find(e), std::string::npos) << e;
+    for (const char* e : kEncodings)
+        EXPECT_NE(r.out.find(e), std::string::npos) << e;
 }
 
 } // namespace

@@ -59,8 +59,8 @@ std::vector<std::pair<std::string, Bytes>> texts() {
     for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR)) {
         if (!e.path().string().ends_with(".txt")) continue;
         std::ifstream in(e.path(), std::ios::binary);
-        out.emplace_back(e.path().filename().string(),
-                         Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        out.emplace_back(e.path().filename().string(), Bytes((std::istreambuf_iterator<char>(in)),
+                                                             std::istreambuf_iterator<char>()));
     }
     EXPECT_GE(out.size(), 25u);
     std::mt19937_64 rng(77);
@@ -99,11 +99,12 @@ void expectPairings(const std::string& name, const Bytes& utf8, const Side (&fro
         for (const Side& dst : to) {
             std::string what = name;
             what.append(" ").append(src.icuName).append(" -> ").append(dst.icuName);
-            expectExact(in, icuConvert(src.icuName, dst.icuName, in),
-                        [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
-                            return driver(s, sl, d, dl, u, src, dst);
-                        },
-                        what);
+            expectExact(
+                in, icuConvert(src.icuName, dst.icuName, in),
+                [&](XRUtf8* s, XRMemSize sl, XRUtf8* d, XRMemSize dl, XRMemSize* u) {
+                    return driver(s, sl, d, dl, u, src, dst);
+                },
+                what);
         }
     }
 }

@@ -53,11 +53,23 @@ struct ReaderCase {
 TEST(Readers, TableOfCases) {
     const ReaderCase cases[] = {
         {"ascii", UTF8_UTF32, {0x41}, 1, {kOk, 0x41, 1}},
-        {"C0 80 illegal lead eats its continuation", UTF8_UTF32, {0xC0, 0x80}, 2, {kIllegal, 0xFFFD, 2}},
+        {"C0 80 illegal lead eats its continuation",
+         UTF8_UTF32,
+         {0xC0, 0x80},
+         2,
+         {kIllegal, 0xFFFD, 2}},
         {"C0 41", UTF8_UTF32, {0xC0, 0x41}, 2, {kIllegal, 0xFFFD, 1}},
         {"lone 80", UTF8_UTF32, {0x80, 0x80}, 2, {kIllegal, 0xFFFD, 1}},
-        {"F8 + 4 continuations", UTF8_UTF32, {0xF8, 0x80, 0x80, 0x80, 0x80, 0x80}, 6, {kIllegal, 0xFFFD, 5}},
-        {"FC + 5 continuations", UTF8_UTF32, {0xFC, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}, 7, {kIllegal, 0xFFFD, 6}},
+        {"F8 + 4 continuations",
+         UTF8_UTF32,
+         {0xF8, 0x80, 0x80, 0x80, 0x80, 0x80},
+         6,
+         {kIllegal, 0xFFFD, 5}},
+        {"FC + 5 continuations",
+         UTF8_UTF32,
+         {0xFC, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+         7,
+         {kIllegal, 0xFFFD, 6}},
         {"F5 cut by srcL", UTF8_UTF32, {0xF5, 0x80, 0x80, 0x80}, 2, {kIllegal, 0xFFFD, 2}},
         {"E2 82 truncated", UTF8_UTF32, {0xE2, 0x82}, 2, {kTrunc, 0xFFFD, 2}},
         {"euro", UTF8_UTF32, {0xE2, 0x82, 0xAC}, 3, {kOk, 0x20AC, 3}},
@@ -85,7 +97,8 @@ TEST(Readers, TableOfCases) {
         {"utf-32 short", COPY_UTF32b, {0x00, 0x00, 0x00}, 3, {kTrunc, 0xFFFD, 3}},
         {"utf-32 le short", COPY_UTF32b_SWAP, {0x41}, 1, {kTrunc, 0xFFFD, 1}},
     };
-    for (const auto& c : cases) EXPECT_EQ(readWith(c.f, c.in, c.srcL), c.want) << c.what;
+    for (const auto& c : cases)
+        EXPECT_EQ(readWith(c.f, c.in, c.srcL), c.want) << c.what;
 }
 
 struct WriteResult {
@@ -96,7 +109,8 @@ struct WriteResult {
 };
 std::ostream& operator<<(std::ostream& o, const WriteResult& r) {
     o << "{rc " << r.rc << ", used " << r.used << ", out";
-    for (auto b : r.out) o << ' ' << std::hex << int(b) << std::dec;
+    for (auto b : r.out)
+        o << ' ' << std::hex << int(b) << std::dec;
     return o << "}";
 }
 
@@ -105,7 +119,8 @@ WriteResult writeWith(XRCvtWriter f, XRUtf32 cp, XRMemSize destL) {
     Bytes buf(destL + 8, kJunk);
     WriteResult r{0, kUntouched, {}};
     r.rc = f(cp, buf.data(), destL, &r.used);
-    for (std::size_t i = destL; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk) << "guard byte " << i;
+    for (std::size_t i = destL; i < buf.size(); ++i)
+        EXPECT_EQ(buf[i], kJunk) << "guard byte " << i;
     r.out.assign(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(destL));
     return r;
 }
@@ -146,7 +161,8 @@ TEST(Writers, TableOfCases) {
         {"utf-8 ascii, no room", UTF32_UTF8, 0x41, 0, {kSmall, 0, {}}},
         {"utf-8 4 bytes, 3 room", UTF32_UTF8, 0x10000, 3, {kSmall, 0, {J, J, J}}},
     };
-    for (const auto& c : cases) EXPECT_EQ(writeWith(c.f, c.cp, c.destL), c.want) << c.what;
+    for (const auto& c : cases)
+        EXPECT_EQ(writeWith(c.f, c.cp, c.destL), c.want) << c.what;
 }
 
 TEST(Writers, Utf16UnitToUtf8) {
@@ -167,7 +183,8 @@ TEST(Writers, Utf16UnitToUtf8) {
         r.rc = UTF16_UTF8(c.u, buf.data(), c.room, &r.used);
         r.out.assign(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(c.room));
         EXPECT_EQ(r, c.want) << std::hex << c.u;
-        for (std::size_t i = c.room; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk);
+        for (std::size_t i = c.room; i < buf.size(); ++i)
+            EXPECT_EQ(buf[i], kJunk);
     }
 }
 
@@ -219,12 +236,14 @@ ReadResult laxUtf8Model(const XRUtf8* s, XRMemSize n) {
     const XRMemSize announced = ones == 1 ? 1 : ones > 6 ? 6 : static_cast<XRMemSize>(ones);
     if (lead < 0xC2 || lead > 0xF4) {
         XRMemSize used = 1;
-        while (used < announced && used < n && (s[used] >> 6) == 2) ++used;
+        while (used < announced && used < n && (s[used] >> 6) == 2)
+            ++used;
         return {kIllegal, 0xFFFD, used};
     }
     if (n < announced) return {kTrunc, 0xFFFD, n};
     XRUtf32 cp = lead & (0x7Fu >> announced);
-    for (XRMemSize i = 1; i < announced; ++i) cp = cp << 6 | (s[i] & 0x3F);
+    for (XRMemSize i = 1; i < announced; ++i)
+        cp = cp << 6 | (s[i] & 0x3F);
     return {kOk, cp, announced};
 }
 
@@ -232,13 +251,15 @@ ReadResult laxUtf8Model(const XRUtf8* s, XRMemSize n) {
 // model always, and with ICU's strict U8_NEXT wherever the sequence is well-formed.
 TEST(Readers, Utf8ExhaustiveUpToThreeBytesAgainstModelAndIcu) {
     std::unique_ptr<XRUtf8[]> buf[4];
-    for (int len = 1; len <= 3; ++len) buf[len].reset(new XRUtf8[len]);
+    for (int len = 1; len <= 3; ++len)
+        buf[len].reset(new XRUtf8[len]);
     long wellFormed = 0;
     for (int len = 1; len <= 3; ++len) {
         const std::uint32_t total = 1u << (8 * len);
         XRUtf8* s = buf[len].get();
         for (std::uint32_t v = 0; v < total; ++v) {
-            for (int i = 0; i < len; ++i) s[i] = static_cast<XRUtf8>(v >> (8 * (len - 1 - i)));
+            for (int i = 0; i < len; ++i)
+                s[i] = static_cast<XRUtf8>(v >> (8 * (len - 1 - i)));
             ReadResult got{0, 0, 0};
             got.rc = UTF8_UTF32(s, static_cast<XRMemSize>(len), &got.cp, &got.used);
             const ReadResult want = laxUtf8Model(s, static_cast<XRMemSize>(len));

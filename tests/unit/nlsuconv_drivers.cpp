@@ -60,14 +60,14 @@ struct Converted {
 };
 
 // dest is exactly destL bytes of junk followed by guard bytes that must survive.
-template <class Driver>
-Converted drive(Driver driver, const Bytes& in, XRMemSize destL) {
+template <class Driver> Converted drive(Driver driver, const Bytes& in, XRMemSize destL) {
     std::unique_ptr<XRUtf8[]> src(new XRUtf8[in.size() + 1]);
     std::copy(in.begin(), in.end(), src.get());
     Bytes dest(destL + 8, kJunk);
     Converted c{0, kUntouched, {}};
     c.rc = driver(src.get(), in.size(), dest.data(), destL, &c.used);
-    for (std::size_t i = destL; i < dest.size(); ++i) EXPECT_EQ(dest[i], kJunk) << "guard " << i;
+    for (std::size_t i = destL; i < dest.size(); ++i)
+        EXPECT_EQ(dest[i], kJunk) << "guard " << i;
     c.out.assign(dest.begin(), dest.begin() + static_cast<std::ptrdiff_t>(std::min(c.used, destL)));
     return c;
 }
@@ -157,8 +157,15 @@ TEST(ConvertFromUTF32, StoppingRules) {
         {"trailing 2 bytes ignored", {0, 0, 0, 0x41, 0, 0}, 8, kOk, {0x41}},
         {"3 bytes: nothing", {0, 0, 0}, 8, kOk, {}},
         {"second does not fit", {0, 0, 0, 0x41, 0, 0, 0x20, 0xAC}, 3, kSmall, {0x41}},
-        {"output fills exactly", {0, 0, 0, 0x41, 0, 0, 0, 0x42, 0, 0, 0, 0x43}, 2, kOk, {0x41, 0x42}},
-        {"unchecked values", {0, 0, 0xD8, 0x00, 0, 0x1F, 0xFF, 0xFF}, 7, kOk,
+        {"output fills exactly",
+         {0, 0, 0, 0x41, 0, 0, 0, 0x42, 0, 0, 0, 0x43},
+         2,
+         kOk,
+         {0x41, 0x42}},
+        {"unchecked values",
+         {0, 0, 0xD8, 0x00, 0, 0x1F, 0xFF, 0xFF},
+         7,
+         kOk,
          {0xED, 0xA0, 0x80, 0xF7, 0xBF, 0xBF, 0xBF}},
     };
     expectCases(cases, [](const Bytes& in, XRMemSize destL) {
@@ -178,10 +185,18 @@ std::u32string randomText(std::mt19937_64& rng, std::size_t n) {
         const auto r = rng();
         char32_t cp;
         switch (r % 4) {
-        case 0: cp = 0x20 + (r >> 8) % 0x5F; break;
-        case 1: cp = (r >> 8) % 0x800; break;
-        case 2: cp = (r >> 8) % 0x10000; break;
-        default: cp = 0x10000 + (r >> 8) % 0x100000; break;
+        case 0:
+            cp = 0x20 + (r >> 8) % 0x5F;
+            break;
+        case 1:
+            cp = (r >> 8) % 0x800;
+            break;
+        case 2:
+            cp = (r >> 8) % 0x10000;
+            break;
+        default:
+            cp = 0x10000 + (r >> 8) % 0x100000;
+            break;
         }
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         s.push_back(cp);
@@ -191,7 +206,8 @@ std::u32string randomText(std::mt19937_64& rng, std::size_t n) {
 
 Bytes utf32be(const std::u32string& s) {
     Bytes b;
-    for (char32_t c : s) b.insert(b.end(), {XRUtf8(c >> 24), XRUtf8(c >> 16), XRUtf8(c >> 8), XRUtf8(c)});
+    for (char32_t c : s)
+        b.insert(b.end(), {XRUtf8(c >> 24), XRUtf8(c >> 16), XRUtf8(c >> 8), XRUtf8(c)});
     return b;
 }
 
@@ -205,7 +221,8 @@ std::vector<Bytes> wellFormedSamples() {
     }
     EXPECT_GE(samples.size(), 9u) << "corpus at " XRKIT_CORPUS_DIR;
     std::mt19937_64 rng(2024);
-    for (std::size_t n : {1u, 2u, 7u, 100u, 5000u}) samples.push_back(utf32be(randomText(rng, n)));
+    for (std::size_t n : {1u, 2u, 7u, 100u, 5000u})
+        samples.push_back(utf32be(randomText(rng, n)));
     return samples;
 }
 
@@ -291,7 +308,8 @@ TEST(CopyUtf, CopiesWhatFitsAndAlwaysReportsIt) {
             EXPECT_EQ(cvtL, n);
             EXPECT_TRUE(std::equal(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(n),
                                    dest.begin()));
-            for (std::size_t i = n; i < dest.size(); ++i) EXPECT_EQ(dest[i], kJunk);
+            for (std::size_t i = n; i < dest.size(); ++i)
+                EXPECT_EQ(dest[i], kJunk);
         }
 }
 
@@ -315,17 +333,25 @@ TEST(IsLegalUTF8, TableOfCases) {
         XRMemSize len;
         Legal want;
     } cases[] = {
-        {{0xE2, 0x82, 0xAC}, 3, {1, 3}}, {{0xE2, 0x28, 0xAC}, 3, {0, 1}},
-        {{0xE2, 0x82, 0x28}, 3, {0, 2}}, {{0xE0, 0x80, 0x80}, 3, {0, 3}},
-        {{0xED, 0xA0, 0x80}, 3, {0, 3}}, {{0xF4, 0x90, 0x80, 0x80}, 4, {0, 4}},
-        {{0xC0, 0x80}, 2, {0, 2}},       {{0x41}, 1, {1, 1}},
-        {{0x41}, 0, {0, 0}},             {{0xF8, 0x80, 0x80, 0x80, 0x80}, 5, {0, 5}},
-        {{0xF0, 0x41, 0x80, 0x41}, 4, {0, 1}}, {{0xF0, 0x90, 0x41, 0x80}, 4, {0, 2}},
-        {{0xF0, 0x90, 0x80, 0x41}, 4, {0, 3}}, {{0xF0, 0x8F, 0x80, 0x80}, 4, {0, 4}},
+        {{0xE2, 0x82, 0xAC}, 3, {1, 3}},
+        {{0xE2, 0x28, 0xAC}, 3, {0, 1}},
+        {{0xE2, 0x82, 0x28}, 3, {0, 2}},
+        {{0xE0, 0x80, 0x80}, 3, {0, 3}},
+        {{0xED, 0xA0, 0x80}, 3, {0, 3}},
+        {{0xF4, 0x90, 0x80, 0x80}, 4, {0, 4}},
+        {{0xC0, 0x80}, 2, {0, 2}},
+        {{0x41}, 1, {1, 1}},
+        {{0x41}, 0, {0, 0}},
+        {{0xF8, 0x80, 0x80, 0x80, 0x80}, 5, {0, 5}},
+        {{0xF0, 0x41, 0x80, 0x41}, 4, {0, 1}},
+        {{0xF0, 0x90, 0x41, 0x80}, 4, {0, 2}},
+        {{0xF0, 0x90, 0x80, 0x41}, 4, {0, 3}},
+        {{0xF0, 0x8F, 0x80, 0x80}, 4, {0, 4}},
         {{0xC3}, 1, {1, 1}}, // the length is the caller's claim; only the lead is checked
         {{0x80}, 1, {0, 1}},
     };
-    for (const auto& c : cases) EXPECT_EQ(legal(c.in.data(), c.len), c.want) << int(c.in[0]);
+    for (const auto& c : cases)
+        EXPECT_EQ(legal(c.in.data(), c.len), c.want) << int(c.in[0]);
 }
 
 // The offset of the first byte after the lead that is not 80..BF, else len.
@@ -343,7 +369,11 @@ TEST(IsLegalUTF8, SweepAgainstIcu) {
         const Legal got = legal(s, static_cast<XRMemSize>(len));
         const XRMemSize move = firstBadContinuation(s, static_cast<XRMemSize>(len));
         if (got.move != move) return false;
-        const int announced = s[0] < 0xC0 ? 1 : s[0] < 0xE0 ? 2 : s[0] < 0xF0 ? 3 : s[0] < 0xF8 ? 4 : 5;
+        const int announced = s[0] < 0xC0   ? 1
+                              : s[0] < 0xE0 ? 2
+                              : s[0] < 0xF0 ? 3
+                              : s[0] < 0xF8 ? 4
+                                            : 5;
         if (announced != len) return true;
         int32_t i = 0, c = 0;
         U8_NEXT(s, i, len, c);
@@ -351,7 +381,8 @@ TEST(IsLegalUTF8, SweepAgainstIcu) {
     };
     for (int len = 1; len <= 3; ++len)
         for (std::uint32_t v = 0; v < 1u << (8 * len); ++v) {
-            for (int i = 0; i < len; ++i) s[i] = static_cast<XRUtf8>(v >> (8 * (len - 1 - i)));
+            for (int i = 0; i < len; ++i)
+                s[i] = static_cast<XRUtf8>(v >> (8 * (len - 1 - i)));
             ASSERT_TRUE(check(len)) << std::hex << v << " len " << len;
         }
     std::mt19937_64 rng(11);
