@@ -11,5 +11,6 @@ extern const Command kCaseCommand;
 extern const Command kConvertCommand;
 extern const Command kValidateCommand;
 extern const Command kCountCommand;
+extern const Command kNormalizeCommand;
 
 } // namespace xrkit

@@ -16,6 +16,7 @@ const xrkit::Command* const kCommands[] = {
     &xrkit::kConvertCommand,
     &xrkit::kValidateCommand,
     &xrkit::kCountCommand,
+    &xrkit::kNormalizeCommand,
 };
 
 void printSynopsis(std::FILE* out, const xrkit::Command& c) {
