@@ -1,6 +1,7 @@
 // xrzsu8Encode and xrzsu8Decode on any bytes, each option: no write past the given
 // room, *cvtL within it, a short room giving a prefix of the full output, and Decode
 // inverting Encode on well-formed text. Input: one control byte, then the text.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -74,10 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (valid && !copyPath) {
             for (std::uint8_t byte : enc.bytes) check(byte < 0xF0);
-            if (opt & 1) check(std::memchr(enc.bytes.data(), 0, enc.bytes.size()) == nullptr);
+            if (opt & 1) check(std::find(enc.bytes.begin(), enc.bytes.end(), 0) == enc.bytes.end());
             const Out back = convert(xrzsu8Decode, enc.bytes.data(), enc.bytes.size(), n, opt);
             check(back.rc == 0);
-            check(back.bytes.size() == n && std::memcmp(back.bytes.data(), s, n) == 0);
+            check(back.bytes.size() == n && std::equal(back.bytes.begin(), back.bytes.end(), s));
         }
     }
     return 0;
