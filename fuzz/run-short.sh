@@ -44,8 +44,9 @@ for name in "${names[@]}"; do
   rm -rf "$scratch" "$scratch.log"
 done
 
+passed=$(( ${#names[@]} - ${#failed[@]} ))
+echo "fuzzing: $passed passed, ${#failed[@]} failed"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzzing found problems in: ${failed[*]}" >&2
   exit 1
 fi
-echo "fuzzing: no findings in ${#names[@]} targets"
