@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "internal/cpu.h"
+
 namespace xr::mem {
 
 enum class Want { Equal, Differ };
@@ -203,9 +205,7 @@ template <class T> XR_AVX2 std::size_t mismatchAvx2(const T* a, const T* b, std:
     return Kernel<Avx2, T>::mismatch(a, b, n);
 }
 
-inline bool hasAvx2() {
-    return __builtin_cpu_supports("avx2");
-}
+using cpu::hasAvx2;
 
 template <Want W, class T> std::size_t scan(const T* p, std::size_t n, T ch) {
     if constexpr (W == Want::Equal && sizeof(T) == 1) {

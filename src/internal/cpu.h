@@ -1,0 +1,16 @@
+// What the running CPU offers beyond the SSE2 baseline. Each answer is one load and test
+// of the model record that the runtime fills before any constructor of ours runs.
+#pragma once
+
+namespace xr::cpu {
+
+inline bool hasAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
+
+// SSSE3 byte shuffles come with SSE4.1 on every CPU that has the latter.
+inline bool hasSse41() {
+    return __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+}
+
+} // namespace xr::cpu

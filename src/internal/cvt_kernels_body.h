@@ -1,0 +1,330 @@
+// The bulk conversion kernels, written once and compiled once per instruction set: the
+// including file wraps each inclusion in its own namespace and target options and sets
+// XR_CVT_LEVEL to 1 (SSE2), 2 (SSE4.1 with SSSE3) or 3 (AVX2). No include guard.
+// Byte orders are relative to this little-endian machine: "big" means byte-reversed units.
+
+using V = __m128i;
+
+inline V load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const V*>(p));
+}
+inline void store(std::uint8_t* p, V v) {
+    _mm_storeu_si128(reinterpret_cast<V*>(p), v);
+}
+inline V swap16(V v) {
+    return _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+}
+inline V swap32(V v) {
+#if XR_CVT_LEVEL >= 2
+    return _mm_shuffle_epi8(v, _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12));
+#else
+    return swap16(_mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1));
+#endif
+}
+template <bool Big> V units32(V v) {
+    return Big ? swap32(v) : v;
+}
+template <bool Big> V units16(V v) {
+    return Big ? swap16(v) : v;
+}
+inline unsigned byteMask(V v) {
+    return static_cast<unsigned>(_mm_movemask_epi8(v));
+}
+inline std::uint32_t toBig(std::uint32_t v, bool big) {
+    return big ? __builtin_bswap32(v) : v;
+}
+
+// UTF-32 to UTF-32: every unit is a character, so this is a copy or a byte reversal.
+template <bool Swap> void copy32(const std::uint8_t* src, std::size_t n, std::uint8_t* dst) {
+    if constexpr (!Swap) {
+        std::memcpy(dst, src, 4 * n);
+    } else {
+        std::size_t i = 0;
+#if XR_CVT_LEVEL >= 3
+        const __m256i rev = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
+                                             1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+        for (; i + 8 <= n; i += 8) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_shuffle_epi8(v, rev));
+        }
+#endif
+        for (; i + 4 <= n; i += 4)
+            store(dst + 4 * i, swap32(load(src + 4 * i)));
+        for (; i < n; ++i) {
+            std::uint32_t u;
+            std::memcpy(&u, src + 4 * i, 4);
+            u = __builtin_bswap32(u);
+            std::memcpy(dst + 4 * i, &u, 4);
+        }
+    }
+}
+
+template <bool BigIn, bool BigOut>
+Progress utf32ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
+                      std::size_t maxChars) {
+    const std::size_t n = srcL / 4 < maxChars ? srcL / 4 : maxChars;
+    copy32<BigIn != BigOut>(src, n, dst);
+    return {4 * n, n};
+}
+
+template <bool BigIn, bool BigOut>
+Progress utf32ToUtf32Units(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
+                           std::size_t dstL) {
+    const std::size_t n = units < dstL / 4 ? units : dstL / 4;
+    copy32<BigIn != BigOut>(src, n, dst);
+    return {n, 4 * n};
+}
+
+// ASCII bytes widened to UTF-32, sixteen at a time.
+template <bool BigOut> void widenAscii16(V v, std::uint8_t* dst) {
+    const V z = _mm_setzero_si128();
+    if constexpr (BigOut) {
+        const V lo = _mm_unpacklo_epi8(z, v), hi = _mm_unpackhi_epi8(z, v);
+        store(dst, _mm_unpacklo_epi16(z, lo));
+        store(dst + 16, _mm_unpackhi_epi16(z, lo));
+        store(dst + 32, _mm_unpacklo_epi16(z, hi));
+        store(dst + 48, _mm_unpackhi_epi16(z, hi));
+    } else {
+        const V lo = _mm_unpacklo_epi8(v, z), hi = _mm_unpackhi_epi8(v, z);
+        store(dst, _mm_unpacklo_epi16(lo, z));
+        store(dst + 16, _mm_unpackhi_epi16(lo, z));
+        store(dst + 32, _mm_unpacklo_epi16(hi, z));
+        store(dst + 48, _mm_unpackhi_epi16(hi, z));
+    }
+}
+
+#if XR_CVT_LEVEL >= 3
+template <bool BigOut> bool asciiRun32(const std::uint8_t* src, std::uint8_t* dst) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+    if (_mm256_movemask_epi8(v)) return false;
+    const __m256i rev = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
+                                         1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+    for (int q = 0; q < 4; ++q) {
+        __m256i w = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const V*>(src + 8 * q)));
+        if constexpr (BigOut) w = _mm256_shuffle_epi8(w, rev);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32 * q), w);
+    }
+    return true;
+}
+#endif
+
+#if XR_CVT_LEVEL >= 2
+// Structure check of a 16-byte block that starts at a character: every lead byte may
+// start a character and is followed by exactly the continuation bytes it announces, as
+// far as the block reaches. Characters that end inside such a block decode the same
+// whether continuation bytes are checked or not.
+inline bool wellFormedBlock(V v, V cont) {
+    const auto atLeast = [v](int k) {
+        return _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(k))), v);
+    };
+    const V expected = _mm_or_si128(_mm_slli_si128(atLeast(0xC0), 1),
+                                    _mm_or_si128(_mm_slli_si128(atLeast(0xE0), 2),
+                                                 _mm_slli_si128(atLeast(0xF0), 3)));
+    const V badLead = _mm_or_si128(atLeast(0xF5), _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-2)),
+                                                                  _mm_set1_epi8(-64)));
+    return byteMask(_mm_or_si128(_mm_xor_si128(expected, cont), badLead)) == 0;
+}
+
+// Decodes the whole characters among the first 13 bytes (three or four of them) into
+// UTF-32 lanes; returns the step entry.
+template <bool BigOut> unsigned decodeStep(V v, V cont, std::uint8_t* dst) {
+    const unsigned starts = ~byteMask(cont) & 0xFFFF;
+    const unsigned step = tables::kDecodeStep[(starts >> 1) & 0xFFF];
+    const unsigned chars = step & 7;
+    const V payloadMask = _mm_shuffle_epi8(
+        _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F, 0x3F, 0x3F, 0x1F, 0x1F,
+                      0x0F, 0x07),
+        _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F)));
+    const V lanes = _mm_shuffle_epi8(_mm_and_si128(v, payloadMask),
+                                     load(tables::kDecodeShuffle[step >> 8].data()));
+    // Per lane: b0 + b1 * 2^6 in each half, then low + high * 2^12.
+    const V pairs = _mm_maddubs_epi16(lanes, _mm_set1_epi16(0x4001));
+    const V cps = units32<BigOut>(_mm_madd_epi16(pairs, _mm_set1_epi32(0x10000001)));
+    if (chars == 4) {
+        store(dst, cps);
+    } else {
+        alignas(16) std::uint8_t tmp[16];
+        store(tmp, cps);
+        std::memcpy(dst, tmp, 4 * chars);
+    }
+    return step;
+}
+#endif
+
+// UTF-8 into UTF-32: ASCII blocks widened, other blocks decoded a few characters at a
+// time once their structure is checked; anything else is left to the caller.
+template <bool BigOut>
+Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
+                     std::size_t maxChars) {
+    std::size_t i = 0, o = 0;
+    while (srcL - i >= 16 && maxChars - o >= 16) {
+#if XR_CVT_LEVEL >= 3
+        if (srcL - i >= 32 && maxChars - o >= 32 && asciiRun32<BigOut>(src + i, dst + 4 * o)) {
+            i += 32;
+            o += 32;
+            continue;
+        }
+#endif
+        const V v = load(src + i);
+        const unsigned high = byteMask(v);
+        if (high == 0) {
+            widenAscii16<BigOut>(v, dst + 4 * o);
+            i += 16;
+            o += 16;
+            continue;
+        }
+#if XR_CVT_LEVEL >= 2
+        const V cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+        if (!wellFormedBlock(v, cont)) break;
+        const unsigned step = decodeStep<BigOut>(v, cont, dst + 4 * o);
+        i += (step >> 3) & 31;
+        o += step & 7;
+#else
+        // The ASCII bytes in front of the first other byte.
+        for (unsigned n = static_cast<unsigned>(__builtin_ctz(high)); n; --n, ++i, ++o) {
+            const std::uint32_t u = toBig(src[i], BigOut);
+            std::memcpy(dst + 4 * o, &u, 4);
+        }
+        break;
+#endif
+    }
+    return {i, o};
+}
+
+// UTF-16 into UTF-32, eight units at a time up to the first surrogate.
+template <bool BigIn, bool BigOut>
+Progress utf16ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
+                      std::size_t maxChars) {
+    const V z = _mm_setzero_si128();
+    std::size_t i = 0; // units, each one character
+    while (srcL - 2 * i >= 16 && maxChars - i >= 8) {
+        const V u = units16<BigIn>(load(src + 2 * i));
+        const V sur = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                      _mm_set1_epi16(static_cast<short>(0xD800)));
+        if (const unsigned m = byteMask(sur)) {
+            for (unsigned n = static_cast<unsigned>(__builtin_ctz(m)) / 2; n; --n, ++i) {
+                const std::uint32_t w = toBig(load16<BigIn ? Order::Big : Order::Little>(src + 2 * i), BigOut);
+                std::memcpy(dst + 4 * i, &w, 4);
+            }
+            break;
+        }
+        store(dst + 4 * i, units32<BigOut>(_mm_unpacklo_epi16(u, z)));
+        store(dst + 4 * i + 16, units32<BigOut>(_mm_unpackhi_epi16(u, z)));
+        i += 8;
+    }
+    return {2 * i, i};
+}
+
+// UTF-32 into 16-bit units, eight at a time: UCS-2 keeps the low 16 bits of anything,
+// UTF-16 stops at the first code point that needs a surrogate pair.
+template <bool BigIn, bool BigOut, bool Pairs>
+Progress utf32ToUtf16(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
+                      std::size_t dstL) {
+    std::size_t k = 0;
+    while (units - k >= 8 && dstL - 2 * k >= 16) {
+        const V a = units32<BigIn>(load(src + 4 * k)), b = units32<BigIn>(load(src + 4 * k + 16));
+        if constexpr (Pairs) {
+            const V above = _mm_srli_epi32(_mm_or_si128(a, b), 16);
+            if (byteMask(_mm_cmpeq_epi32(above, _mm_setzero_si128())) != 0xFFFF) break;
+        }
+        const V lowA = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+        const V lowB = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+        store(dst + 2 * k, units16<BigOut>(_mm_packs_epi32(lowA, lowB)));
+        k += 8;
+    }
+    return {k, 2 * k};
+}
+
+// Sixteen code points below 0x80 packed to bytes.
+template <bool BigIn> bool asciiPack16(const std::uint8_t* src, std::uint8_t* dst) {
+    const V a = units32<BigIn>(load(src)), b = units32<BigIn>(load(src + 16));
+    const V c = units32<BigIn>(load(src + 32)), d = units32<BigIn>(load(src + 48));
+    const V all = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+    if (byteMask(_mm_cmpeq_epi32(_mm_srli_epi32(all, 7), _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    store(dst, _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+    return true;
+}
+
+#if XR_CVT_LEVEL >= 2
+// Four code points below 0x200000 as UTF-8, packed lead byte first. Writes 16 bytes
+// whatever the length; returns the length.
+inline unsigned encodeStep(V cp, std::uint8_t* dst) {
+    const auto above = [cp](int k) { return _mm_cmpgt_epi32(cp, _mm_set1_epi32(k)); };
+    const V ge80 = above(0x7F), ge800 = above(0x7FF), ge10000 = above(0xFFFF);
+    const auto field = [cp](int shift, int mask) {
+        return _mm_and_si128(_mm_slli_epi32(cp, shift), _mm_set1_epi32(mask));
+    };
+    // Six-bit groups, lowest in byte 0; an ASCII lane keeps its bit 6 in byte 0.
+    V w = _mm_or_si128(_mm_or_si128(field(0, 0x3F), field(2, 0x3F00)),
+                       _mm_or_si128(field(4, 0x3F0000), field(6, 0x3F000000)));
+    w = _mm_or_si128(w, _mm_andnot_si128(ge80, _mm_and_si128(cp, _mm_set1_epi32(0x40))));
+    // Continuation markers and the lead prefix: each threshold crossed moves the lead up
+    // one byte (C0 -> 80 E0 -> 80 80 F0).
+    const V marks = _mm_xor_si128(
+        _mm_and_si128(ge80, _mm_set1_epi32(0xC080)),
+        _mm_xor_si128(_mm_and_si128(ge800, _mm_set1_epi32(0xE04000)),
+                      _mm_and_si128(ge10000, _mm_set1_epi32(static_cast<int>(0xF0600000u)))));
+    const auto lanes = [](V m) {
+        return tables::spreadLanes(static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(m))));
+    };
+    const unsigned code = lanes(ge80) + lanes(ge800) + lanes(ge10000);
+    store(dst, _mm_shuffle_epi8(_mm_or_si128(w, marks), load(tables::kEncodeShuffle[code].data())));
+    return tables::encodedLength(code);
+}
+#endif
+
+// UTF-32 into UTF-8. An encoding step stores 16 bytes however many it produced; that is
+// safe only while at least 16 more characters follow and 20 bytes of room remain, since
+// the following characters then all get written (by this kernel or the driver) over
+// the surplus before the conversion can stop.
+template <bool BigIn>
+Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
+                     std::size_t dstL) {
+    std::size_t k = 0, o = 0;
+    while (units - k >= 16 && dstL - o >= 16) {
+        if (asciiPack16<BigIn>(src + 4 * k, dst + o)) {
+            k += 16;
+            o += 16;
+            continue;
+        }
+#if XR_CVT_LEVEL >= 2
+        if (units - k < 20 || dstL - o < 20) break;
+        const V cp = units32<BigIn>(load(src + 4 * k));
+        if (byteMask(_mm_cmpeq_epi32(_mm_srli_epi32(cp, 21), _mm_setzero_si128())) != 0xFFFF) break;
+        o += encodeStep(cp, dst + o);
+        k += 4;
+#else
+        break;
+#endif
+    }
+    return {k, o};
+}
+
+inline ToKernel toKernel(Source from, bool bigOut) {
+    switch (from) {
+    case Source::Utf8: return bigOut ? utf8ToUtf32<true> : utf8ToUtf32<false>;
+    case Source::Utf16Big: return bigOut ? utf16ToUtf32<true, true> : utf16ToUtf32<true, false>;
+    case Source::Utf16Little: return bigOut ? utf16ToUtf32<false, true> : utf16ToUtf32<false, false>;
+    case Source::Utf32Big: return bigOut ? utf32ToUtf32<true, true> : utf32ToUtf32<true, false>;
+    case Source::Utf32Little: return bigOut ? utf32ToUtf32<false, true> : utf32ToUtf32<false, false>;
+    }
+    return nullptr;
+}
+
+template <bool BigIn> FromKernel fromKernelFor(Target to) {
+    switch (to) {
+    case Target::Utf32Big: return utf32ToUtf32Units<BigIn, true>;
+    case Target::Utf32Little: return utf32ToUtf32Units<BigIn, false>;
+    case Target::Ucs2Little: return utf32ToUtf16<BigIn, false, false>;
+    case Target::Ucs2Big: return utf32ToUtf16<BigIn, true, false>;
+    case Target::Utf16Little: return utf32ToUtf16<BigIn, false, true>;
+    case Target::Utf16Big: return utf32ToUtf16<BigIn, true, true>;
+    case Target::Utf8: return utf32ToUtf8<BigIn>;
+    }
+    return nullptr;
+}
+
+inline FromKernel fromKernel(bool bigIn, Target to) {
+    return bigIn ? fromKernelFor<true>(to) : fromKernelFor<false>(to);
+}

@@ -1,0 +1,107 @@
+// The bulk conversion kernels for each instruction set, and the choice among them. The
+// kernel bodies are compiled once per set under that set's target options; only the
+// entry points chosen here at run time ever execute the wider instructions.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "internal/cpu.h"
+#include "internal/cvt_tables.h"
+#include "internal/cvtkernels.h"
+#include "internal/utf_units.h"
+
+namespace xr::cvt {
+namespace {
+using ::xr::units::load16;
+using ::xr::units::Order;
+} // namespace
+
+namespace sse2 {
+#define XR_CVT_LEVEL 1
+#include "internal/cvt_kernels_body.h"
+#undef XR_CVT_LEVEL
+} // namespace sse2
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse4.1,ssse3"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("sse4.1,ssse3")
+#endif
+namespace sse41 {
+#define XR_CVT_LEVEL 2
+#include "internal/cvt_kernels_body.h"
+#undef XR_CVT_LEVEL
+} // namespace sse41
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2 {
+#define XR_CVT_LEVEL 3
+#include "internal/cvt_kernels_body.h"
+#undef XR_CVT_LEVEL
+} // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+namespace {
+
+// -1 until first use; a race only stores the same answer twice.
+int chosen = -1;
+
+Kernel widest() {
+    return cpu::hasAvx2() ? Kernel::Avx2 : cpu::hasSse41() ? Kernel::Sse41 : Kernel::Sse2;
+}
+
+} // namespace
+
+bool kernelAvailable(Kernel k) {
+    switch (k) {
+    case Kernel::Avx2: return cpu::hasAvx2();
+    case Kernel::Sse41: return cpu::hasSse41();
+    default: return true;
+    }
+}
+
+Kernel currentKernel() {
+    int k = __atomic_load_n(&chosen, __ATOMIC_RELAXED);
+    if (k < 0) {
+        k = static_cast<int>(widest());
+        __atomic_store_n(&chosen, k, __ATOMIC_RELAXED);
+    }
+    return static_cast<Kernel>(k);
+}
+
+void setKernel(Kernel k) {
+    __atomic_store_n(&chosen, static_cast<int>(k), __ATOMIC_RELAXED);
+}
+
+ToKernel toUtf32Kernel(Kernel k, Source from, bool bigOut) {
+    if (!kernelAvailable(k)) return nullptr;
+    switch (k) {
+    case Kernel::Sse2: return sse2::toKernel(from, bigOut);
+    case Kernel::Sse41: return sse41::toKernel(from, bigOut);
+    case Kernel::Avx2: return avx2::toKernel(from, bigOut);
+    default: return nullptr;
+    }
+}
+
+FromKernel fromUtf32Kernel(Kernel k, bool bigIn, Target to) {
+    if (!kernelAvailable(k)) return nullptr;
+    switch (k) {
+    case Kernel::Sse2: return sse2::fromKernel(bigIn, to);
+    case Kernel::Sse41: return sse41::fromKernel(bigIn, to);
+    case Kernel::Avx2: return avx2::fromKernel(bigIn, to);
+    default: return nullptr;
+    }
+}
+
+} // namespace xr::cvt

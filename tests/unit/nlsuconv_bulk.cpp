@@ -1,0 +1,258 @@
+// The bulk kernels behind the drivers against the per-character loop. The loop is
+// reached by calling the drivers with thin wrappers of the same converters, which the
+// drivers do not recognise; every kernel the machine has is forced in turn. Each case
+// compares status, usedL and the whole output buffer (pre-filled with junk, exact size,
+// guard bytes after it).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "internal/cvtkernels.h"
+#include "xr/xrconv.h"
+
+namespace {
+
+using Bytes = std::vector<XRUtf8>;
+using xr::cvt::Kernel;
+
+template <XRCvtReader R> XRStatus foreignReader(XRUtf8* s, XRMemSize n, XRUtf32* cp, XRMemSize* u) {
+    return R(s, n, cp, u);
+}
+template <XRCvtWriter W> XRStatus foreignWriter(XRUtf32 cp, XRUtf8* d, XRMemSize n, XRMemSize* u) {
+    return W(cp, d, n, u);
+}
+
+struct Reader {
+    const char* name;
+    XRCvtReader own, foreign;
+};
+struct Writer {
+    const char* name;
+    XRCvtWriter own, foreign;
+};
+#define XR_READER(f) Reader{#f, f, foreignReader<f>}
+#define XR_WRITER(f) Writer{#f, f, foreignWriter<f>}
+const Reader kReaders[] = {XR_READER(UTF8_UTF32), XR_READER(UTF16_UTF32),
+                           XR_READER(UTF16_UTF32_SWAP), XR_READER(COPY_UTF32b),
+                           XR_READER(COPY_UTF32b_SWAP)};
+const Writer kUtf32Writers[] = {XR_WRITER(COPY_UTF32), XR_WRITER(COPY_UTF32_SWAP)};
+const Reader kUtf32Readers[] = {XR_READER(COPY_UTF32b), XR_READER(COPY_UTF32b_SWAP)};
+const Writer kWriters[] = {XR_WRITER(COPY_UTF32),   XR_WRITER(COPY_UTF32_SWAP),
+                           XR_WRITER(UTF32_UTF16),  XR_WRITER(UTF32_UTF16_SWAP),
+                           XR_WRITER(UTF32_UTF16s), XR_WRITER(UTF32_UTF16s_SWAP),
+                           XR_WRITER(UTF32_UTF8)};
+
+constexpr std::size_t kGuard = 24;
+
+struct Outcome {
+    XRStatus rc;
+    XRMemSize used;
+    Bytes out;
+};
+
+template <class Call> Outcome run(Call call, const Bytes& in, XRMemSize destL) {
+    Bytes src(in), out(destL + kGuard);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<XRUtf8>(0x5A ^ i * 7);
+    XRMemSize used = 0xA5A5A5A5u;
+    const XRStatus rc = call(src.data(), src.size(), out.data(), destL, &used);
+    return {rc, used, out};
+}
+
+class Bulk : public ::testing::TestWithParam<Kernel> {
+  protected:
+    void SetUp() override {
+        if (!xr::cvt::kernelAvailable(GetParam())) GTEST_SKIP() << "CPU lacks this kernel";
+        xr::cvt::setKernel(GetParam());
+    }
+    void TearDown() override { xr::cvt::setKernel(saved_); }
+
+    // Both drivers, every pairing with `in` as input, at the output size destL.
+    void compareTo(const Reader& r, const Bytes& in, XRMemSize destL) {
+        for (const Writer& w : kUtf32Writers) {
+            const Outcome fast = run([&](auto... a) { return ConvertToUTF32(a..., r.own, w.own); }, in, destL);
+            const Outcome ref = run([&](auto... a) { return ConvertToUTF32(a..., r.foreign, w.foreign); },
+                                in, destL);
+            expectSame(fast, ref, r.name, w.name, in, destL);
+        }
+    }
+    void compareFrom(const Bytes& in, XRMemSize destL) {
+        for (const Reader& r : kUtf32Readers)
+            for (const Writer& w : kWriters) {
+                const Outcome fast =
+                    run([&](auto... a) { return ConvertFromUTF32(a..., w.own, r.own); }, in, destL);
+                const Outcome ref = run(
+                    [&](auto... a) { return ConvertFromUTF32(a..., w.foreign, r.foreign); }, in, destL);
+                expectSame(fast, ref, r.name, w.name, in, destL);
+            }
+    }
+    void expectSame(const Outcome& fast, const Outcome& ref, const char* r, const char* w, const Bytes& in,
+                    XRMemSize destL) {
+        ++cases_;
+        if (fast.rc == ref.rc && fast.used == ref.used && fast.out == ref.out) return;
+        std::string hex;
+        for (std::size_t i = 0; i < in.size() && i < 96; ++i) {
+            char b[4];
+            std::snprintf(b, sizeof b, " %02X", in[i]);
+            hex.append(b);
+        }
+        ADD_FAILURE() << r << " + " << w << ", " << in.size() << " bytes into " << destL
+                      << ": status " << fast.rc << " vs " << ref.rc << ", usedL " << fast.used
+                      << " vs " << ref.used << (fast.out == ref.out ? "" : ", output differs")
+                      << "\ninput:" << hex;
+    }
+
+    std::size_t cases_ = 0;
+
+  private:
+    Kernel saved_ = xr::cvt::currentKernel();
+};
+
+std::mt19937 rng(20240607);
+
+// Code points weighted towards the runs real text has, with the odd value from the
+// edges of each UTF-8 length, the surrogates and beyond U+10FFFF.
+XRUtf32 randomCodePoint(unsigned script) {
+    static constexpr XRUtf32 kEdges[] = {0,      0x7F,   0x80,    0x7FF,    0x800,    0xD7FF,
+                                         0xD800, 0xDBFF, 0xDC00,  0xDFFF,   0xFFFF,   0x10000,
+                                         0x10FFFF, 0x110000, 0x1FFFFF, 0x200000, 0xFFFFFFFF};
+    const unsigned roll = rng() % 64;
+    if (roll == 0) return kEdges[rng() % std::size(kEdges)];
+    if (roll < 16) return 0x20 + rng() % 0x5F;
+    switch (script % 4) {
+    case 0: return 0x20 + rng() % 0x5F;
+    case 1: return 0x400 + rng() % 0x100;
+    case 2: return 0x4E00 + rng() % 0x5000;
+    default: return 0x1F600 + rng() % 0x50;
+    }
+}
+
+Bytes utf32Be(const std::vector<XRUtf32>& cps) {
+    Bytes b;
+    for (XRUtf32 c : cps)
+        for (int s = 24; s >= 0; s -= 8)
+            b.push_back(static_cast<XRUtf8>(c >> s));
+    return b;
+}
+
+std::vector<XRUtf32> randomText(std::size_t n, bool scalarValuesOnly) {
+    std::vector<XRUtf32> cps;
+    const unsigned script = rng();
+    while (cps.size() < n) {
+        const XRUtf32 c = randomCodePoint(script);
+        if (!scalarValuesOnly || (c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF))) cps.push_back(c);
+    }
+    return cps;
+}
+
+// The text in the reader's encoding, by way of the library's own writers.
+Bytes encode(const std::vector<XRUtf32>& cps, XRCvtReader reader) {
+    const Bytes be = utf32Be(cps);
+    XRCvtWriter w = reader == UTF8_UTF32         ? UTF32_UTF8
+                    : reader == UTF16_UTF32      ? UTF32_UTF16s_SWAP
+                    : reader == UTF16_UTF32_SWAP ? UTF32_UTF16s
+                    : reader == COPY_UTF32b      ? COPY_UTF32
+                                                 : COPY_UTF32_SWAP;
+    Bytes out(be.size() + 4);
+    XRMemSize used = 0;
+    EXPECT_EQ(ConvertFromUTF32(const_cast<XRUtf8*>(be.data()), be.size(), out.data(), out.size(),
+                               &used, w, COPY_UTF32b),
+              0);
+    out.resize(used);
+    return out;
+}
+
+// Sequences each reader treats specially: bad leads, short and lax sequences, lone and
+// reversed surrogates, values beyond U+10FFFF.
+const std::vector<Bytes> kOddities = {
+    {0x80},       {0xBF, 0x80},       {0xC0, 0x80},       {0xC1, 0xBF}, {0xC3, 0x41},
+    {0xE2, 0x82}, {0xE2, 0x41, 0x41}, {0xED, 0xA0, 0x80}, {0xE0, 0x80, 0x80},
+    {0xF0, 0x9F, 0x98}, {0xF4, 0x90, 0x80, 0x80}, {0xF5, 0x80}, {0xF8, 0x88, 0x80, 0x80, 0x80},
+    {0xFE},       {0xFF, 0xFF},       {0xD8, 0x3D},       {0xDE, 0x00}, {0x3D, 0xD8, 0x41, 0x00},
+    {0x00, 0xDC}, {0xD8, 0x00, 0xDC, 0x00}, {0x00, 0x11, 0x00, 0x00}, {0xFF, 0xFF, 0xFF, 0xFF},
+};
+
+const Kernel kKernels[] = {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2};
+
+TEST_P(Bulk, RandomTextAtEveryOutputSizeNearTheEnd) {
+    for (int round = 0; round < 60; ++round) {
+        const auto cps = randomText(1 + rng() % 300, round % 2);
+        for (const Reader& r : kReaders) {
+            const Bytes in = encode(cps, r.own);
+            const XRMemSize whole = 4 * cps.size() + 8;
+            compareTo(r, in, whole);
+            for (int k = 0; k < 6; ++k)
+                compareTo(r, in, rng() % whole);
+        }
+        const Bytes be = utf32Be(cps);
+        for (XRMemSize destL : {XRMemSize{4 * be.size() + 4}, XRMemSize{be.size()}})
+            compareFrom(be, destL);
+        for (int k = 0; k < 8; ++k)
+            compareFrom(be, rng() % (be.size() + 1));
+    }
+    EXPECT_GT(cases_, 1000u);
+}
+
+// A malformed or special sequence at every offset of a 64-byte stretch of text, inside
+// inputs whose lengths end at and around a 16/32/64-byte edge.
+TEST_P(Bulk, OddSequenceAtEveryOffsetOfABlock) {
+    for (const Reader& r : kReaders)
+        for (const Bytes& odd : kOddities)
+            for (std::size_t at = 0; at < 64; ++at) {
+                Bytes in = encode(randomText(48, true), r.own);
+                in.resize(std::min<std::size_t>(in.size(), 64 + rng() % 40));
+                in.insert(in.begin() + std::min(at, in.size()), odd.begin(), odd.end());
+                compareTo(r, in, 4 * in.size() + 4);
+                compareTo(r, in, 4 * (at / 2) + rng() % 4);
+            }
+    for (const Bytes& odd : kOddities)
+        for (std::size_t at = 0; at < 64; at += 4) {
+            Bytes in = utf32Be(randomText(40, false));
+            in.insert(in.begin() + at, odd.begin(), odd.end());
+            compareFrom(in, 4 * in.size());
+            compareFrom(in, at + rng() % 8);
+        }
+}
+
+// Every truncation of an input and every output size up to the whole, over one text
+// per script: the last characters and the last output bytes fall at every position.
+TEST_P(Bulk, EveryInputAndOutputLength) {
+    for (unsigned script = 0; script < 4; ++script) {
+        std::vector<XRUtf32> cps;
+        for (int i = 0; i < 40; ++i)
+            cps.push_back(randomCodePoint(script));
+        for (const Reader& r : kReaders) {
+            const Bytes whole = encode(cps, r.own);
+            for (std::size_t n = 0; n <= whole.size(); ++n) {
+                const Bytes in(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+                compareTo(r, in, 4 * n + 4);
+                compareTo(r, in, n % 160);
+            }
+        }
+        const Bytes be = utf32Be(cps);
+        for (std::size_t n = 0; n <= be.size(); ++n)
+            compareFrom(Bytes(be.begin(), be.begin() + static_cast<std::ptrdiff_t>(n)), 4 * n);
+        for (XRMemSize destL = 0; destL <= 4 * be.size(); ++destL)
+            compareFrom(be, destL);
+    }
+}
+
+std::string kernelName(const ::testing::TestParamInfo<Kernel>& info) {
+    static const char* const kNames[] = {"Scalar", "Sse2", "Sse41", "Avx2"};
+    return kNames[static_cast<int>(info.param)];
+}
+INSTANTIATE_TEST_SUITE_P(Kernels, Bulk, ::testing::ValuesIn(kKernels), kernelName);
+
+TEST(BulkSelection, WidestKernelIsTheDefaultAndForeignPointersAreNotRecognised) {
+    EXPECT_TRUE(xr::cvt::kernelAvailable(Kernel::Scalar));
+    EXPECT_TRUE(xr::cvt::kernelAvailable(Kernel::Sse2));
+    EXPECT_EQ(xr::cvt::toUtf32Kernel(Kernel::Scalar, xr::cvt::Source::Utf8, true), nullptr);
+    if (__builtin_cpu_supports("avx2")) {
+        EXPECT_EQ(xr::cvt::currentKernel(), Kernel::Avx2);
+    }
+}
+
+} // namespace
