@@ -1,10 +1,12 @@
 // Modified UTF-8 (CESU-8, optionally with NUL as C0 80) to and from standard UTF-8,
 // and the character classes that ask the host's Unicode data.
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "internal/utf8_fast.h"
 #include "internal/utf8_kit.h"
 #include "xr/xrentry.h"
 #include "xr/xrhost.h"
@@ -29,6 +31,12 @@ class Output {
         return true;
     }
     bool putReplacement() { return put(kReplacement, 3); }
+    // A run already known to fit.
+    void putRun(const std::uint8_t* bytes, std::size_t n) {
+        if (n > 0) std::memcpy(d_ + used_, bytes, n);
+        used_ += n;
+    }
+    std::size_t room() const { return room_ - used_; }
     std::size_t used() const { return used_; }
 
   private:
@@ -100,16 +108,15 @@ bool encodeOne(const std::uint8_t* p, std::size_t n, std::size_t found, Output& 
     return out.put(p, n);
 }
 
-XRStatus encode(const std::uint8_t* s, std::size_t sL, Output& out, Options opt) {
-    XRStatus rc = 0;
-    for (std::size_t pos = 0; pos < sL;) {
-        const std::uint8_t* p = s + pos;
-        const std::size_t n = announced(*p);
-        const std::size_t found = continuationsAfter(p, sL - pos, n - 1);
-        if (!encodeOne(p, n, found, out, opt, rc)) return XRStatusBufferTooSmall;
-        pos += found < n - 1 ? 1 + found : n;
-    }
-    return rc;
+// One character of the source at pos to the output, pos moved past it; false when full.
+bool encodeStep(const std::uint8_t* s, std::size_t sL, std::size_t& pos, Output& out, Options opt,
+                XRStatus& rc) {
+    const std::uint8_t* p = s + pos;
+    const std::size_t n = announced(*p);
+    const std::size_t found = continuationsAfter(p, sL - pos, n - 1);
+    if (!encodeOne(p, n, found, out, opt, rc)) return false;
+    pos += found < n - 1 ? 1 + found : n;
+    return true;
 }
 
 // Decoding with a pending high surrogate; every case writes whole characters or stops.
@@ -117,25 +124,22 @@ class Decoder {
   public:
     Decoder(Output& out, bool nulDecoding) : out_(out), nul_(nulDecoding) {}
 
-    XRStatus run(const std::uint8_t* s, std::size_t sL) {
-        for (std::size_t pos = 0; pos < sL;) {
-            const std::uint8_t* p = s + pos;
-            const std::size_t n = announced(*p);
-            const std::size_t found = continuationsAfter(p, sL - pos, n - 1);
-            if (found < n - 1) {
-                if (!flushPending() || !replace()) return XRStatusBufferTooSmall;
-                pos += 1 + found;
-            } else if (n == 3 && isEncodedSurrogate(p)) {
-                if (!surrogate(p)) return XRStatusBufferTooSmall;
-                pos += 3;
-            } else {
-                if (!flushPending() || !character(p, n)) return XRStatusBufferTooSmall;
-                pos += n;
-            }
+    // One character of the source at pos, pos moved past it; false when full.
+    bool step(const std::uint8_t* s, std::size_t sL, std::size_t& pos) {
+        const std::uint8_t* p = s + pos;
+        const std::size_t n = announced(*p);
+        const std::size_t found = continuationsAfter(p, sL - pos, n - 1);
+        if (found < n - 1) {
+            pos += 1 + found;
+            return flushPending() && replace();
         }
-        if (!flushPending()) return XRStatusBufferTooSmall;
-        return rc_;
+        pos += n;
+        if (n == 3 && isEncodedSurrogate(p)) return surrogate(p);
+        return flushPending() && character(p, n);
     }
+    // The end of the source: an unpaired high surrogate becomes U+FFFD.
+    XRStatus finish() { return flushPending() ? rc_ : XRStatusBufferTooSmall; }
+    bool pending() const { return pending_ != nullptr; }
 
   private:
     bool replace() {
@@ -184,28 +188,120 @@ void ensureUnicodeData(XRNLS_EXT_S* nls) {
     unidata.store(host->loadExtension(host, "xrnlsudb", 8, nullptr), std::memory_order_relaxed);
 }
 
+// Decoding with the BMP-only option is a copy that does not cut a character.
+template <class Copy>
+XRStatus copyOnly(const std::uint8_t* s, std::size_t sL, std::uint8_t* d, std::size_t dL,
+                  UTF8ByteLength* cvtL, Copy copy) {
+    const std::size_t m = sL < dL ? sL : dL;
+    const std::size_t copied = copy(s, m, d, m);
+    if (cvtL) *cvtL = copied;
+    return copied < sL ? XRStatusBufferTooSmall : 0;
+}
+
 } // namespace
+
+namespace xr::utf8 {
+
+namespace reference {
+
+XRStatus encode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, std::uint64_t* cvtL,
+                XRFlags opt) {
+    Output out(d, dL);
+    XRStatus rc = 0;
+    for (std::size_t pos = 0; pos < sL;)
+        if (!encodeStep(s, sL, pos, out, Options(opt), rc)) return finish(XRStatusBufferTooSmall, out, cvtL);
+    return finish(rc, out, cvtL);
+}
+
+XRStatus decode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, std::uint64_t* cvtL,
+                XRFlags opt) {
+    const Options o(opt);
+    if (o.bmpOnly) return copyOnly(s, sL, d, dL, cvtL, copy);
+    Output out(d, dL);
+    Decoder decoder(out, o.modifiedNul);
+    for (std::size_t pos = 0; pos < sL;)
+        if (!decoder.step(s, sL, pos)) return finish(XRStatusBufferTooSmall, out, cvtL);
+    return finish(decoder.finish(), out, cvtL);
+}
+
+} // namespace reference
+
+// Both converters copy runs of characters that they pass through unchanged, as much as
+// the output takes; the reference steps then go on from the boundary before the byte
+// that ended the run until it is passed, and over any four-byte characters after it.
+template <Isa I, class R>
+bool encodeRuns(Bytes s, std::size_t sL, std::size_t& pos, Output& out, Options opt, XRStatus& rc) {
+    const std::size_t limit = std::min(sL - pos, out.room());
+    const Run r = structureRun<I, R>(s + pos, limit);
+    const std::size_t c = boundaryBefore(s + pos, r.end);
+    out.putRun(s + pos, c);
+    const std::size_t stop = pos + (r.bad ? r.end + 1 : limit);
+    pos += c;
+    do {
+        if (pos == sL) return true;
+        if (!encodeStep(s, sL, pos, out, opt, rc)) return false;
+    } while (pos < stop || (pos < sL && s[pos] >= 0xF0));
+    return true;
+}
+
+template <Isa I>
+XRStatus encode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, std::uint64_t* cvtL,
+                XRFlags opt) {
+    Output out(d, dL);
+    const Options o(opt);
+    XRStatus rc = 0;
+    for (std::size_t pos = 0; pos < sL;) {
+        const bool room = o.modifiedNul ? encodeRuns<I, EncodeNulStops>(s, sL, pos, out, o, rc)
+                                        : encodeRuns<I, EncodeStops>(s, sL, pos, out, o, rc);
+        if (!room) return finish(XRStatusBufferTooSmall, out, cvtL);
+    }
+    return finish(rc, out, cvtL);
+}
+
+template <Isa I>
+XRStatus decode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, std::uint64_t* cvtL,
+                XRFlags opt) {
+    const Options o(opt);
+    if (o.bmpOnly) return copyOnly(s, sL, d, dL, cvtL, copy<I>);
+    Output out(d, dL);
+    Decoder decoder(out, o.modifiedNul);
+    for (std::size_t pos = 0; pos < sL;) {
+        std::size_t stop = pos + 1;
+        if (!decoder.pending()) {
+            const std::size_t limit = std::min(sL - pos, out.room());
+            const Run r = structureRun<I, DecodeStops>(s + pos, limit);
+            const std::size_t c = boundaryBefore(s + pos, r.end);
+            out.putRun(s + pos, c);
+            stop = pos + (r.bad ? r.end + 1 : limit);
+            pos += c;
+        }
+        do {
+            if (pos == sL) break;
+            if (!decoder.step(s, sL, pos)) return finish(XRStatusBufferTooSmall, out, cvtL);
+        } while (pos < stop || decoder.pending());
+    }
+    return finish(decoder.finish(), out, cvtL);
+}
+
+#define XR_UTF8_INSTANTIATE(isa)                                                                   \
+    template XRStatus encode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t, std::uint64_t*, XRFlags); \
+    template XRStatus decode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t, std::uint64_t*, XRFlags);
+XR_UTF8_INSTANTIATE(Isa::Sse2)
+XR_UTF8_INSTANTIATE(Isa::Avx2)
+#undef XR_UTF8_INSTANTIATE
+
+} // namespace xr::utf8
 
 extern "C" {
 
 XRStatus xrzsu8Encode(UTF8Str s, UTF8ByteLength sL, UTF8Str d, UTF8ByteLength dL,
                       UTF8ByteLength* cvtL, XRFlags opt) {
-    Output out(d, dL);
-    return finish(encode(s, sL, out, Options(opt)), out, cvtL);
+    return XR_UTF8_DISPATCH(xr::utf8::encode, s, sL, d, dL, cvtL, opt);
 }
 
 XRStatus xrzsu8Decode(UTF8Str s, UTF8ByteLength sL, UTF8Str d, UTF8ByteLength dL,
                       UTF8ByteLength* cvtL, XRFlags opt) {
-    const Options o(opt);
-    if (o.bmpOnly) {
-        const UTF8ByteLength m = sL < dL ? sL : dL;
-        const UTF8ByteLength copied = xrzsu8Copy(s, m, d, m);
-        if (cvtL) *cvtL = copied;
-        return copied < sL ? XRStatusBufferTooSmall : 0;
-    }
-    Output out(d, dL);
-    Decoder decoder(out, o.modifiedNul);
-    return finish(decoder.run(s, sL), out, cvtL);
+    return XR_UTF8_DISPATCH(xr::utf8::decode, s, sL, d, dL, cvtL, opt);
 }
 
 XRBoolean xrzsu8IsCombining(UTF8Char s) {

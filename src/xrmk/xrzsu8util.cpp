@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "internal/utf8_fast.h"
 #include "internal/utf8_kit.h"
 #include "xr/xrmem.h"
 #include "xr/xrutf8.h"
@@ -46,17 +47,116 @@ Sized sizeCharacter(const std::uint8_t* p) {
     return {static_cast<int>(n), !marked};
 }
 
-// Rule 5: trims l to the last character boundary.
-std::size_t trimToBoundary(const std::uint8_t* s, std::size_t l) {
-    if (l == 0 || s[l - 1] < 0x80) return l;
-    std::size_t p = l - 1;
-    while (p > 0 && isContinuation(s[p])) --p;
+// Rule 5 once the lead p of the last character is known.
+std::size_t boundaryAt(const std::uint8_t* s, std::size_t l, std::size_t p) {
     if (!canLead(s[p])) return 0;
     const std::size_t end = p + announced(s[p]);
     return end <= l ? end : p;
 }
 
+// The characters that start before c in a run: its non-continuation bytes. A lead
+// at c whose sequence was cut by the run's end leaves only continuation bytes after it.
+std::size_t leadsBefore(const xr::utf8::Run& r, std::size_t c) {
+    const std::size_t contsAfter = c < r.end ? r.end - c - 1 : 0;
+    return c - (r.conts - contsAfter);
+}
+
 } // namespace
+
+namespace xr::utf8 {
+
+// Rule 3 steps by announced lengths, rule 4 by continuation bytes, rule 5 trims.
+namespace reference {
+
+std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {
+    std::uint64_t count = 0;
+    for (std::uint64_t pos = 0; pos < l; pos += announced(s[pos])) ++count;
+    return count;
+}
+
+std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {
+    if (l == 0 || s[l - 1] < 0x80) return l;
+    std::size_t p = l - 1;
+    while (p > 0 && isContinuation(s[p])) --p;
+    return boundaryAt(s, l, p);
+}
+
+std::uint64_t numChars(Bytes s, std::uint64_t sl) {
+    std::uint64_t count = 0;
+    for (std::uint64_t pos = 0; pos < sl; ++count) pos += stepByContinuation(s + pos, sl - pos);
+    return count;
+}
+
+std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
+    std::uint64_t pos = 0;
+    for (; chars > 0; --chars) pos += stepByContinuation(s + pos, kUnbounded);
+    return pos;
+}
+
+} // namespace reference
+
+// Each fast form takes runs of whole blocks, where every non-continuation byte starts a
+// character, and goes character by character from the boundary before the byte that
+// ended the run until it is passed; then it takes the next run.
+using CountStops = Stops<0xF8>;
+
+template <Isa I> std::uint64_t numChars(Bytes s, std::uint64_t sl) {
+    std::uint64_t count = 0;
+    for (std::uint64_t pos = 0; pos < sl;) {
+        const Run r = structureRun<I, CountStops>(s + pos, sl - pos);
+        const std::size_t c = boundaryBefore(s + pos, r.end);
+        count += leadsBefore(r, c);
+        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : sl - pos);
+        for (pos += c; pos < stop; ++count) pos += stepByContinuation(s + pos, sl - pos);
+    }
+    return count;
+}
+
+// Every remaining character takes at least one byte, so the next `chars` bytes are
+// readable; a run never reads further.
+template <Isa I> std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
+    std::uint64_t pos = 0;
+    while (chars > 0) {
+        const Run r = structureRun<I, CountStops>(s + pos, chars);
+        const std::size_t c = boundaryBefore(s + pos, r.end);
+        chars -= leadsBefore(r, c);
+        // After a clean run the next one starts at c, unless no whole block was left.
+        const bool tail = !r.bad && c == 0;
+        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : c);
+        for (pos += c; chars > 0 && (tail || pos < stop); --chars)
+            pos += stepByContinuation(s + pos, kUnbounded);
+    }
+    return pos;
+}
+
+template <Isa I> std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {
+    std::uint64_t count = 0;
+    for (std::uint64_t pos = 0; pos < l;) {
+        const Run r = structureRun<I, CountStops>(s + pos, l - pos);
+        const std::size_t c = boundaryBefore(s + pos, r.end);
+        count += leadsBefore(r, c);
+        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : l - pos);
+        for (pos += c; pos < stop && pos < l; ++count) pos += announced(s[pos]);
+    }
+    return count;
+}
+
+template <Isa I> std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {
+    if (l == 0 || s[l - 1] < 0x80) return l;
+    const std::size_t kept = dropTrailing<I>(Skip::Continuations, s, l);
+    return boundaryAt(s, l, kept == 0 ? 0 : kept - 1);
+}
+
+#define XR_UTF8_INSTANTIATE(isa)                                                                   \
+    template std::uint64_t numChars<isa>(Bytes, std::uint64_t);                                    \
+    template std::uint64_t byteLength<isa>(Bytes, std::uint64_t);                                  \
+    template std::uint64_t countByAnnounced<isa>(Bytes, std::uint64_t);                            \
+    template std::uint64_t trimToBoundary<isa>(Bytes, std::uint64_t);
+XR_UTF8_INSTANTIATE(Isa::Sse2)
+XR_UTF8_INSTANTIATE(Isa::Avx2)
+#undef XR_UTF8_INSTANTIATE
+
+} // namespace xr::utf8
 
 extern "C" {
 
@@ -92,28 +192,24 @@ UTF8CharLength UTF8_SLEN(UTF8Str s) {
 }
 
 UTF8CharLength UTF8_SLENB(UTF8Str s, UTF8ByteLength l) {
-    UTF8CharLength count = 0;
-    for (UTF8ByteLength pos = 0; pos < l; pos += announced(s[pos])) ++count;
-    return count;
+    return XR_UTF8_DISPATCH(xr::utf8::countByAnnounced, s, l);
 }
 
 UTF8ByteLength UTF8_BLEN(UTF8ConstStr s) {
     if (!s) return 0;
-    return trimToBoundary(s, skStrLen(reinterpret_cast<const char*>(s)));
+    return UTF8_BLENB(s, skStrLen(reinterpret_cast<const char*>(s)));
 }
 
-UTF8ByteLength UTF8_BLENB(UTF8ConstStr s, UTF8CharLength l) { return trimToBoundary(s, l); }
+UTF8ByteLength UTF8_BLENB(UTF8ConstStr s, UTF8CharLength l) {
+    return XR_UTF8_DISPATCH(xr::utf8::trimToBoundary, s, l);
+}
 
 UTF8CharLength xrzsu8NumChars(UTF8ConstStr s, UTF8ByteLength sl) {
-    UTF8CharLength count = 0;
-    for (UTF8ByteLength pos = 0; pos < sl; ++count) pos += stepByContinuation(s + pos, sl - pos);
-    return count;
+    return XR_UTF8_DISPATCH(xr::utf8::numChars, s, sl);
 }
 
 UTF8ByteLength xrzsu8ByteLength(UTF8ConstStr s, UTF8CharLength sl) {
-    UTF8ByteLength pos = 0;
-    for (; sl > 0; --sl) pos += stepByContinuation(s + pos, kUnbounded);
-    return pos;
+    return XR_UTF8_DISPATCH(xr::utf8::byteLength, s, sl);
 }
 
 void xrzsu8Lengths(UTF8Str s, UTF8CharLength* cl, UTF8ByteLength* bl) {

@@ -1,0 +1,102 @@
+// Vector kernels of the UTF-8 kit: runs of whole, well-structured characters found
+// 16 or 32 bytes at a time, and backward scans over blanks and continuation bytes.
+//
+// A run starts at a character boundary and reads no byte before it (the bytes before
+// the first block count as 0x00). Within a run, "well-structured" means that every byte
+// is a continuation byte exactly when one of the three bytes before it is a lead that
+// announces a sequence reaching it. Under that condition every counting rule of the kit
+// (by announced length, by continuation bytes, the converters' walks) starts a character
+// at each non-continuation byte and at no other byte, which is what lets the callers
+// take a run without looking at its characters one by one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "internal/utf8_tables.h"
+
+namespace xr::utf8 {
+
+enum class Isa { Sse2, Avx2 };
+
+inline bool cpuHasAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
+
+// The end of a run: the first byte that breaks the rules (bad), or the end of the last
+// whole block that fits; conts counts the continuation bytes before it.
+struct Run {
+    std::size_t end;
+    std::size_t conts;
+    bool bad;
+};
+
+// Bytes that stop a run besides broken structure. Leads from top up always stop it.
+template <std::uint8_t Top, bool Surrogates = false, bool Nul = false, bool C0C1 = false>
+struct Stops {
+    static constexpr std::uint8_t kTop = Top;
+    static constexpr bool kSurrogates = Surrogates; // ED A0..BF, flagged at the second byte
+    static constexpr bool kNul = Nul;
+    static constexpr bool kC0C1 = C0C1;
+};
+
+// Where the trailing-byte scans stop.
+enum class Skip { Spaces, WhiteSpace, Continuations };
+
+constexpr bool isSkipped(Skip kind, std::uint8_t b) {
+    switch (kind) {
+    case Skip::Spaces: return b == 0x20;
+    case Skip::WhiteSpace: return b == 0x20 || (b >= 0x09 && b <= 0x0D);
+    default: return isContinuation(b);
+    }
+}
+
+// A run over two texts side by side: the first keeps the structure rules with leads up
+// to F7, and each byte pair is equal or two ASCII bytes equal after folding letters.
+// firstDiff is the offset of the first pair of different bytes before end, or SIZE_MAX.
+struct FoldRun {
+    std::size_t end;
+    std::size_t firstDiff;
+    bool bad;
+};
+
+using CountStops = Stops<0xF8>;
+using EncodeStops = Stops<0xF0, true>;
+using EncodeNulStops = Stops<0xF0, true, true>;
+using DecodeStops = Stops<0xF0, true, false, true>;
+
+// The kernels of one instruction set (defined in xrzsu8util_simd.cpp):
+//  structureRun  whole blocks of p[0..n) while they keep the rules R;
+//  foldRun       whole blocks of a[0..n) and b[0..n) while they make a FoldRun;
+//  dropTrailing  the length left after dropping the trailing bytes of the kind.
+#define XR_UTF8_DECLARE_KERNELS                                                                    \
+    template <class R> Run structureRun(const std::uint8_t* p, std::size_t n);                     \
+    FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);                 \
+    std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n);
+namespace sse2 {
+XR_UTF8_DECLARE_KERNELS
+}
+namespace avx2 {
+XR_UTF8_DECLARE_KERNELS
+}
+#undef XR_UTF8_DECLARE_KERNELS
+
+template <Isa I, class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    return I == Isa::Avx2 ? avx2::structureRun<R>(p, n) : sse2::structureRun<R>(p, n);
+}
+template <Isa I> FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    return I == Isa::Avx2 ? avx2::foldRun(a, b, n) : sse2::foldRun(a, b, n);
+}
+template <Isa I> std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
+    return I == Isa::Avx2 ? avx2::dropTrailing(kind, p, n) : sse2::dropTrailing(kind, p, n);
+}
+
+// The last character boundary at or before end in a run that starts at p: a lead among
+// the three bytes before end whose sequence reaches end starts a character cut by end.
+inline std::size_t boundaryBefore(const std::uint8_t* p, std::size_t end) {
+    for (std::size_t k = 1; k <= 3 && k <= end; ++k)
+        if (bytesFromUTF8[p[end - k]] > k && !isContinuation(p[end - k])) return end - k;
+    return end;
+}
+
+} // namespace xr::utf8

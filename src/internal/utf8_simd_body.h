@@ -1,0 +1,163 @@
+// The vector kernels of the UTF-8 kit, written once and compiled once per instruction
+// set: the including file wraps each inclusion in its own namespace and target options
+// and sets XR_UTF8_LEVEL to 1 (SSE2) or 3 (AVX2). No include guard. The declarations
+// and the rules they follow are in utf8_simd.h.
+
+#if XR_UTF8_LEVEL >= 3
+using V = __m256i;
+constexpr std::size_t kBytes = 32;
+inline V load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+inline V splat(std::uint8_t c) { return _mm256_set1_epi8(static_cast<char>(c)); }
+inline V zero() { return _mm256_setzero_si256(); }
+inline V or_(V a, V b) { return _mm256_or_si256(a, b); }
+inline V and_(V a, V b) { return _mm256_and_si256(a, b); }
+inline V xor_(V a, V b) { return _mm256_xor_si256(a, b); }
+inline V add(V a, V b) { return _mm256_add_epi8(a, b); }
+inline V sub(V a, V b) { return _mm256_sub_epi8(a, b); }
+inline V subSat(V a, std::uint8_t c) { return _mm256_subs_epu8(a, splat(c)); }
+inline V eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+inline V gtSigned(V a, V b) { return _mm256_cmpgt_epi8(a, b); }
+inline V minU(V a, V b) { return _mm256_min_epu8(a, b); }
+inline V maxU(V a, V b) { return _mm256_max_epu8(a, b); }
+inline std::uint32_t mask(V v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+// The bytes K places before each byte of cur, zeros before the first.
+template <int K> V before(V cur) {
+    return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(cur, cur, 0x08), 16 - K);
+}
+// The sum of all bytes.
+inline std::uint64_t sum(V v) {
+    const V s = _mm256_sad_epu8(v, zero());
+    const __m128i h = _mm_add_epi64(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(h)) +
+           static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(h, h)));
+}
+#else
+using V = __m128i;
+constexpr std::size_t kBytes = 16;
+inline V load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+inline V splat(std::uint8_t c) { return _mm_set1_epi8(static_cast<char>(c)); }
+inline V zero() { return _mm_setzero_si128(); }
+inline V or_(V a, V b) { return _mm_or_si128(a, b); }
+inline V and_(V a, V b) { return _mm_and_si128(a, b); }
+inline V xor_(V a, V b) { return _mm_xor_si128(a, b); }
+inline V add(V a, V b) { return _mm_add_epi8(a, b); }
+inline V sub(V a, V b) { return _mm_sub_epi8(a, b); }
+inline V subSat(V a, std::uint8_t c) { return _mm_subs_epu8(a, splat(c)); }
+inline V eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+inline V gtSigned(V a, V b) { return _mm_cmpgt_epi8(a, b); }
+inline V minU(V a, V b) { return _mm_min_epu8(a, b); }
+inline V maxU(V a, V b) { return _mm_max_epu8(a, b); }
+inline std::uint32_t mask(V v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+template <int K> V before(V cur) { return _mm_slli_si128(cur, K); }
+inline std::uint64_t sum(V v) {
+    const V s = _mm_sad_epu8(v, zero());
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(s)) +
+           static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(s, s)));
+}
+#endif
+constexpr std::uint32_t kAllBits = kBytes == 32 ? ~0u : (1u << kBytes) - 1;
+
+// Byte classes of one block: 0xFF where a byte belongs to the class.
+inline V atLeast(V v, std::uint8_t t) { return eq(maxU(v, splat(t)), v); }
+
+// Continuation bytes 80..BF: the only bytes below -64 as signed.
+inline V continuations(V cur) { return gtSigned(splat(0xC0), cur); }
+
+// Bytes that a lead among the three before announces as part of its sequence.
+inline V expected(V p1, V p2, V p3) {
+    const V reach = or_(or_(subSat(p1, 0xBF), subSat(p2, 0xDF)), subSat(p3, 0xEF));
+    return gtSigned(reach, zero()); // each term is at most 0x40
+}
+
+// Bytes that end a run of the rules R.
+template <class R> V stops(V cur, V p1, V p2, V p3, V cont) {
+    V bad = or_(xor_(expected(p1, p2, p3), cont), atLeast(cur, R::kTop));
+    if constexpr (R::kSurrogates) bad = or_(bad, and_(eq(p1, splat(0xED)), atLeast(cur, 0xA0)));
+    if constexpr (R::kNul) bad = or_(bad, eq(cur, zero()));
+    if constexpr (R::kC0C1) bad = or_(bad, eq(and_(cur, splat(0xFE)), splat(0xC0)));
+    return bad;
+}
+
+// A..Z to a..z: after adding 0x3F they are the only bytes below -102 as signed.
+inline V foldAscii(V v) {
+    const V upper = gtSigned(splat(0x9A), add(v, splat(0x3F)));
+    return add(v, and_(upper, splat(0x20)));
+}
+
+// The bytes one, two and three places before those of the block at p + i; zeros before p.
+struct Context {
+    V p1, p2, p3;
+    Context(const std::uint8_t* p, std::size_t i, V cur) {
+        if (i == 0) {
+            p1 = before<1>(cur), p2 = before<2>(cur), p3 = before<3>(cur);
+        } else {
+            p1 = load(p + i - 1), p2 = load(p + i - 2), p3 = load(p + i - 3);
+        }
+    }
+};
+
+// No lead among the three bytes before p + i reaches into the block there.
+inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
+    return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
+}
+
+inline std::uint32_t below(unsigned bit) { return (std::uint32_t{1} << bit) - 1; }
+inline unsigned firstBit(std::uint32_t m) { return static_cast<unsigned>(std::countr_zero(m)); }
+
+template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    V acc = zero(); // continuation bytes per lane, summed before a lane can wrap
+    std::size_t conts = 0;
+    unsigned inAcc = 0;
+    std::size_t i = 0;
+    for (; i + kBytes <= n; i += kBytes) {
+        const V cur = load(p + i);
+        if (!R::kNul && mask(cur) == 0 && quietBefore(p, i)) continue;
+        const Context c(p, i, cur);
+        const V cont = continuations(cur);
+        if (const std::uint32_t bad = mask(stops<R>(cur, c.p1, c.p2, c.p3, cont))) {
+            const unsigned at = firstBit(bad);
+            conts += sum(acc) + static_cast<std::size_t>(std::popcount(mask(cont) & below(at)));
+            return {i + at, conts, true};
+        }
+        acc = sub(acc, cont);
+        if (++inAcc == 255) conts += sum(acc), acc = zero(), inAcc = 0;
+    }
+    return {i, conts + sum(acc), false};
+}
+
+FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    std::size_t firstDiff = SIZE_MAX;
+    std::size_t i = 0;
+    for (; i + kBytes <= n; i += kBytes) {
+        const V x = load(a + i), y = load(b + i);
+        const std::uint32_t differ = ~mask(eq(x, y)) & kAllBits;
+        if (differ == 0 && mask(x) == 0 && quietBefore(a, i)) continue;
+        const Context c(a, i, x);
+        const V foldDiffers = xor_(eq(foldAscii(x), foldAscii(y)), eq(x, x));
+        const std::uint32_t stop = mask(or_(stops<Stops<0xF8>>(x, c.p1, c.p2, c.p3, continuations(x)), foldDiffers));
+        const std::uint32_t caseOnly = differ & (stop ? below(firstBit(stop)) : ~0u);
+        if (firstDiff == SIZE_MAX && caseOnly) firstDiff = i + firstBit(caseOnly);
+        if (stop) return {i + firstBit(stop), firstDiff, true};
+    }
+    return {i, firstDiff, false};
+}
+
+inline V skipped(Skip kind, V v) {
+    switch (kind) {
+    case Skip::Spaces: return eq(v, splat(0x20));
+    case Skip::WhiteSpace: {
+        const V t = sub(v, splat(0x09)); // 09..0D become 0..4
+        return or_(eq(v, splat(0x20)), eq(minU(t, splat(4)), t));
+    }
+    default: return continuations(v);
+    }
+}
+
+std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
+    for (; n >= kBytes; n -= kBytes) {
+        if (const std::uint32_t keep = ~mask(skipped(kind, load(p + n - kBytes))) & kAllBits)
+            return n - kBytes + 32 - static_cast<std::size_t>(std::countl_zero(keep));
+    }
+    while (n > 0 && isSkipped(kind, p[n - 1])) --n;
+    return n;
+}
