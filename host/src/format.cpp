@@ -8,7 +8,7 @@
 namespace xrhost {
 namespace {
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -22,24 +22,24 @@ void appendAscii(XRText& out, const char* s, std::size_t n) {
         out.push_back(static_cast<unsigned char>(s[i]));
 }
 
-void pad(XRText& out, std::size_t have, const Spec& spec, XRChar fill = ' ') {
-    for (std::size_t i = have; spec.width > 0 && i < static_cast<std::size_t>(spec.width); ++i)
+void pad(XRText& out, std::size_t have, const Directive& dir, XRChar fill = ' ') {
+    for (std::size_t i = have; dir.width > 0 && i < static_cast<std::size_t>(dir.width); ++i)
         out.push_back(fill);
 }
 
-void appendPadded(XRText& out, const XRChar* s, std::size_t n, const Spec& spec) {
-    if (!spec.has('-')) pad(out, n, spec);
+void appendPadded(XRText& out, const XRChar* s, std::size_t n, const Directive& dir) {
+    if (!dir.has('-')) pad(out, n, dir);
     out.insert(out.end(), s, s + n);
-    if (spec.has('-')) pad(out, n, spec);
+    if (dir.has('-')) pad(out, n, dir);
 }
 
 // Formats one numeric argument through the C library with the same directive.
-template <class T> void appendPrintf(XRText& out, const Spec& spec, const char* length, T value) {
+template <class T> void appendPrintf(XRText& out, const Directive& dir, const char* length, T value) {
     char f[64];
-    int k = std::snprintf(f, sizeof f, "%%%s", spec.flags.c_str());
-    if (spec.width >= 0) k += std::snprintf(f + k, sizeof f - k, "%d", spec.width);
-    if (spec.precision >= 0) k += std::snprintf(f + k, sizeof f - k, ".%d", spec.precision);
-    std::snprintf(f + k, sizeof f - k, "%s%c", length, spec.conv);
+    int k = std::snprintf(f, sizeof f, "%%%s", dir.flags.c_str());
+    if (dir.width >= 0) k += std::snprintf(f + k, sizeof f - k, "%d", dir.width);
+    if (dir.precision >= 0) k += std::snprintf(f + k, sizeof f - k, ".%d", dir.precision);
+    std::snprintf(f + k, sizeof f - k, "%s%c", length, dir.conv);
     char small[128];
     int n = std::snprintf(small, sizeof small, f, value);
     if (n < 0) return;
@@ -52,8 +52,8 @@ template <class T> void appendPrintf(XRText& out, const Spec& spec, const char* 
     appendAscii(out, big.data(), static_cast<std::size_t>(n));
 }
 
-void appendSigned(XRText& out, const Spec& spec, ArgSource& args) {
-    const std::string& l = spec.length;
+void appendSigned(XRText& out, const Directive& dir, ArgSource& args) {
+    const std::string& l = dir.length;
     long long v;
     if (l == "l" || l == "ll" || l == "j" || l == "z" || l == "t")
         v = args.nextIntmax();
@@ -61,11 +61,11 @@ void appendSigned(XRText& out, const Spec& spec, ArgSource& args) {
         v = args.nextInt();
     if (l == "hh") v = static_cast<signed char>(v);
     if (l == "h") v = static_cast<short>(v);
-    appendPrintf(out, spec, "ll", v);
+    appendPrintf(out, dir, "ll", v);
 }
 
-void appendUnsigned(XRText& out, const Spec& spec, ArgSource& args) {
-    const std::string& l = spec.length;
+void appendUnsigned(XRText& out, const Directive& dir, ArgSource& args) {
+    const std::string& l = dir.length;
     unsigned long long v;
     if (l == "l" || l == "ll" || l == "j" || l == "z" || l == "t")
         v = static_cast<unsigned long long>(args.nextIntmax());
@@ -73,43 +73,43 @@ void appendUnsigned(XRText& out, const Spec& spec, ArgSource& args) {
         v = static_cast<unsigned int>(args.nextInt());
     if (l == "hh") v = static_cast<unsigned char>(v);
     if (l == "h") v = static_cast<unsigned short>(v);
-    appendPrintf(out, spec, "ll", v);
+    appendPrintf(out, dir, "ll", v);
 }
 
-void appendPointer(XRText& out, Spec spec, ArgSource& args) {
+void appendPointer(XRText& out, Directive dir, ArgSource& args) {
     auto v = reinterpret_cast<std::uintptr_t>(args.nextPointer());
-    spec.conv = 'x';
-    spec.length.clear();
-    appendPrintf(out, spec, "l", static_cast<unsigned long>(v));
+    dir.conv = 'x';
+    dir.length.clear();
+    appendPrintf(out, dir, "l", static_cast<unsigned long>(v));
 }
 
-void appendString(XRText& out, const Spec& spec, ArgSource& args) {
-    if (spec.length == "h") {
+void appendString(XRText& out, const Directive& dir, ArgSource& args) {
+    if (dir.length == "h") {
         const char* s = args.nextCharString();
         XRText t = fromUtf8(s ? s : "(null)");
         std::size_t n = t.size();
-        if (spec.precision >= 0 && n > static_cast<std::size_t>(spec.precision))
-            n = static_cast<std::size_t>(spec.precision);
-        appendPadded(out, t.data(), n, spec);
+        if (dir.precision >= 0 && n > static_cast<std::size_t>(dir.precision))
+            n = static_cast<std::size_t>(dir.precision);
+        appendPadded(out, t.data(), n, dir);
         return;
     }
     const XRChar* s = args.nextXRString();
     if (!s) {
         XRText t = fromUtf8("(null)");
-        appendPadded(out, t.data(), t.size(), spec);
+        appendPadded(out, t.data(), t.size(), dir);
         return;
     }
     std::size_t n = 0;
-    while (s[n] && (spec.precision < 0 || n < static_cast<std::size_t>(spec.precision)))
+    while (s[n] && (dir.precision < 0 || n < static_cast<std::size_t>(dir.precision)))
         ++n;
-    appendPadded(out, s, n, spec);
+    appendPadded(out, s, n, dir);
 }
 
 // Parses the directive after '%' at fmt[i]; returns false when it is incomplete.
-bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, ArgSource& args) {
+bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Directive& dir, ArgSource& args) {
     auto peek = [&] { return i < fmtL ? fmt[i] : XRChar(0); };
     while (i < fmtL && std::strchr("-0+ #", static_cast<int>(peek())) && peek())
-        spec.flags += static_cast<char>(fmt[i++]);
+        dir.flags += static_cast<char>(fmt[i++]);
     auto number = [&](int& into) {
         if (peek() == '*') {
             ++i;
@@ -121,20 +121,20 @@ bool parse(const XRChar* fmt, std::size_t fmtL, std::size_t& i, Spec& spec, ArgS
         while (peek() >= '0' && peek() <= '9' && into < 100000)
             into = into * 10 + (fmt[i++] - '0');
     };
-    number(spec.width);
-    if (spec.width < 0 && spec.width != -1) {
-        spec.flags += '-';
-        spec.width = -spec.width;
+    number(dir.width);
+    if (dir.width < 0 && dir.width != -1) {
+        dir.flags += '-';
+        dir.width = -dir.width;
     }
     if (peek() == '.') {
         ++i;
-        spec.precision = 0;
-        number(spec.precision);
+        dir.precision = 0;
+        number(dir.precision);
     }
     while (i < fmtL && std::strchr("hljztL", static_cast<int>(peek())) && peek())
-        spec.length += static_cast<char>(fmt[i++]);
+        dir.length += static_cast<char>(fmt[i++]);
     if (i >= fmtL) return false;
-    spec.conv = static_cast<char>(fmt[i] < 0x80 ? fmt[i] : 0);
+    dir.conv = static_cast<char>(fmt[i] < 0x80 ? fmt[i] : 0);
     ++i;
     return true;
 }
@@ -148,32 +148,32 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, ArgSource& ap) {
             continue;
         }
         const std::size_t start = i++;
-        Spec spec;
-        bool complete = parse(fmt, fmtL, i, spec, ap);
-        switch (complete ? spec.conv : 0) {
+        Directive dir;
+        bool complete = parse(fmt, fmtL, i, dir, ap);
+        switch (complete ? dir.conv : 0) {
         case '%':
             out.push_back('%');
             break;
         case 'd':
         case 'i':
-            appendSigned(out, spec, ap);
+            appendSigned(out, dir, ap);
             break;
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            appendUnsigned(out, spec, ap);
+            appendUnsigned(out, dir, ap);
             break;
         case 'c': {
             XRChar c = ap.nextChar();
-            appendPadded(out, &c, 1, spec);
+            appendPadded(out, &c, 1, dir);
             break;
         }
         case 's':
-            appendString(out, spec, ap);
+            appendString(out, dir, ap);
             break;
         case 'p':
-            appendPointer(out, spec, ap);
+            appendPointer(out, dir, ap);
             break;
         case 'f':
         case 'F':
@@ -183,10 +183,10 @@ void formatTo(XRText& out, const XRChar* fmt, std::size_t fmtL, ArgSource& ap) {
         case 'G':
         case 'a':
         case 'A':
-            if (spec.length == "L")
-                appendPrintf(out, spec, "L", ap.nextLongDouble());
+            if (dir.length == "L")
+                appendPrintf(out, dir, "L", ap.nextLongDouble());
             else
-                appendPrintf(out, spec, "", ap.nextDouble());
+                appendPrintf(out, dir, "", ap.nextDouble());
             break;
         default:
             out.insert(out.end(), fmt + start, fmt + i);
