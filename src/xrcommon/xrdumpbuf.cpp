@@ -1,4 +1,6 @@
 // Memory dumps to a journal or a logger, one catalog message per 16-byte line.
+#include <type_traits>
+
 #include "internal/dumpline.h"
 #include "xr/xrdump.h"
 #include "xr/xrformat.h"
@@ -99,8 +101,11 @@ struct LoggerSink {
 };
 
 // Read through volatile: a level changed during a dump counts from the next line on.
+// Read as the enum's unsigned underlying type: a host may store any 32-bit value.
 unsigned levelOf(const LoggerLevel& member) {
-    return static_cast<unsigned>(*static_cast<const volatile LoggerLevel*>(&member));
+    using Raw = std::underlying_type_t<LoggerLevel>;
+    static_assert(std::is_unsigned_v<Raw> && sizeof(Raw) == 4);
+    return *reinterpret_cast<const volatile Raw*>(&member);
 }
 
 bool enabled(Loggerp logger, LoggerLevel level) {
