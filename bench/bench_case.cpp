@@ -7,7 +7,6 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -19,8 +18,6 @@
 #include "xrhost/text.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Text {
     std::vector<XRChar> units, out;
@@ -56,22 +53,8 @@ void useHost(bool withNls) {
 
 template <class Ours, class Peer>
 void sideBySide(benchmark::State& state, std::size_t chars, Ours ours, Peer peer) {
-    double tOurs = 0, tPeer = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        benchmark::DoNotOptimize(ours());
-        const auto t1 = Clock::now();
-        benchmark::DoNotOptimize(peer());
-        const auto t2 = Clock::now();
-        const double a = std::chrono::duration<double>(t1 - t0).count();
-        tOurs += a;
-        tPeer += std::chrono::duration<double>(t2 - t1).count();
-        state.SetIterationTime(a);
-    }
-    const double total = static_cast<double>(chars * state.iterations());
-    state.counters["ours_Mchar_s"] = total / tOurs / 1e6;
-    state.counters["icu_Mchar_s"] = total / tPeer / 1e6;
-    state.counters["ratio"] = tOurs / tPeer;
+    xrbench::sideBySide(state, static_cast<double>(chars), xrbench::kMcharPerSec, 1, ours,
+                        xrbench::Peer{"icu", peer});
 }
 
 template <bool Upper> void mapping(benchmark::State& state, bool withNls) {

@@ -4,16 +4,15 @@
 // library's (below 1: ours is faster).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <vector>
 
+#include "bench_support.h"
 #include "xr/xrmem.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kSizes[] = {4 << 10, 64 << 10, 32 << 20};
 
@@ -37,27 +36,12 @@ const Buffers& buffers(std::size_t size) {
     return made.emplace_back(size, Buffers(size)).second;
 }
 
+// Small buffers run several times per iteration, so that each timing spans ~256 KiB.
 template <class Ours, class Peer>
 void sideBySide(benchmark::State& state, std::size_t bytes, Ours ours, Peer peer) {
     const std::size_t reps = std::max<std::size_t>(1, (256u << 10) / bytes);
-    double tOurs = 0, tPeer = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        for (std::size_t r = 0; r < reps; ++r)
-            benchmark::DoNotOptimize(ours());
-        const auto t1 = Clock::now();
-        for (std::size_t r = 0; r < reps; ++r)
-            benchmark::DoNotOptimize(peer());
-        const auto t2 = Clock::now();
-        const double a = std::chrono::duration<double>(t1 - t0).count();
-        tOurs += a;
-        tPeer += std::chrono::duration<double>(t2 - t1).count();
-        state.SetIterationTime(a);
-    }
-    const double total = static_cast<double>(bytes * reps * state.iterations());
-    state.counters["ours_GBps"] = total / tOurs / 1e9;
-    state.counters["libc_GBps"] = total / tPeer / 1e9;
-    state.counters["ratio"] = tOurs / tPeer;
+    xrbench::sideBySide(state, static_cast<double>(bytes), xrbench::kGBps, reps, ours,
+                        xrbench::Peer{"libc", peer});
 }
 
 void Scan_vs_memchr(benchmark::State& state) {

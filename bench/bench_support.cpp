@@ -49,4 +49,20 @@ const std::string& largeText() {
     return text;
 }
 
+void reportSideBySide(benchmark::State& state, double amount, Rate rate, double ours,
+                      const std::vector<std::pair<std::string, double>>& peers) {
+    const double total = amount * static_cast<double>(state.iterations());
+    const auto perSecond = [&](double t) { return t > 0 ? total / t / rate.scale : 0.0; };
+    state.counters[std::string("ours_") + rate.suffix] = perSecond(ours);
+    double best = 0;
+    for (const auto& [name, t] : peers) {
+        state.counters[name + "_" + rate.suffix] = perSecond(t);
+        if (best == 0 || t < best) best = t;
+    }
+    if (best > 0 && ours > 0) {
+        state.counters["ratio"] = ours / best;
+        state.counters["x_best"] = best / ours;
+    }
+}
+
 } // namespace xrbench

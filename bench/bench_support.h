@@ -1,7 +1,14 @@
-// Inputs for the benchmarks: the corpus files, read once.
+// Inputs for the benchmarks (the corpus files, read once) and the side-by-side timing
+// that every benchmark uses: ours and each peer on the same input in every iteration.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <chrono>
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xrbench {
@@ -15,5 +22,54 @@ struct CorpusFile {
 const std::vector<CorpusFile>& corpus();
 // The wikipedia_mars texts concatenated: a large, out-of-cache input.
 const std::string& largeText();
+
+// How throughput is shown: counter suffix and the amount per displayed unit.
+struct Rate {
+    const char* suffix;
+    double scale;
+};
+inline constexpr Rate kGBps{"GBps", 1e9};
+inline constexpr Rate kMcharPerSec{"Mchar_s", 1e6};
+
+// A peer: its counter name and a callable that does the same work as ours (and returns
+// something, so that the work is not optimised away).
+template <class F> struct Peer {
+    const char* name;
+    F run;
+};
+template <class F> Peer(const char*, F) -> Peer<F>;
+
+// Counters: ours_<suffix> and <peer>_<suffix> (amount per second), "ratio" = our time
+// over the best peer's (below 1: ours is faster) and "x_best" = its inverse.
+void reportSideBySide(benchmark::State& state, double amount, Rate rate, double ours,
+                      const std::vector<std::pair<std::string, double>>& peers);
+
+template <class F> double timed(std::size_t reps, F& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    for (std::size_t r = 0; r < reps; ++r)
+        benchmark::DoNotOptimize(f());
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Each iteration runs ours `reps` times, then each peer as often; the manual iteration
+// time is ours. `amount` is the work of one run (bytes or characters).
+template <class Ours, class... F>
+void sideBySide(benchmark::State& state, double amount, Rate rate, std::size_t reps, Ours ours,
+                Peer<F>... peers) {
+    double tOurs = 0;
+    std::array<double, sizeof...(F)> tPeers{};
+    for (auto _ : state) {
+        const double t = timed(reps, ours);
+        tOurs += t;
+        std::size_t i = 0;
+        ((tPeers[i++] += timed(reps, peers.run)), ...);
+        state.SetIterationTime(t);
+    }
+    std::vector<std::pair<std::string, double>> named;
+    std::size_t i = 0;
+    ((named.emplace_back(peers.name, tPeers[i++])), ...);
+    reportSideBySide(state, amount * static_cast<double>(reps), rate, tOurs, named);
+}
 
 } // namespace xrbench

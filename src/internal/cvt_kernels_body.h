@@ -2,35 +2,36 @@
 // including file wraps each inclusion in its own namespace and target options and sets
 // XR_CVT_LEVEL to 1 (SSE2), 2 (SSE4.1 with SSSE3) or 3 (AVX2). No include guard.
 // Byte orders are relative to this little-endian machine: "big" means byte-reversed units.
+// XR_INLINE helpers are forced inline so that each kernel is one body under one target.
 
 using V = __m128i;
 
-inline V load(const std::uint8_t* p) {
+XR_INLINE V load(const std::uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const V*>(p));
 }
-inline void store(std::uint8_t* p, V v) {
+XR_INLINE void store(std::uint8_t* p, V v) {
     _mm_storeu_si128(reinterpret_cast<V*>(p), v);
 }
-inline V swap16(V v) {
+XR_INLINE V swap16(V v) {
     return _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
 }
-inline V swap32(V v) {
+XR_INLINE V swap32(V v) {
 #if XR_CVT_LEVEL >= 2
     return _mm_shuffle_epi8(v, _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12));
 #else
     return swap16(_mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1));
 #endif
 }
-template <bool Big> V units32(V v) {
+template <bool Big> XR_INLINE V units32(V v) {
     return Big ? swap32(v) : v;
 }
-template <bool Big> V units16(V v) {
+template <bool Big> XR_INLINE V units16(V v) {
     return Big ? swap16(v) : v;
 }
-inline unsigned byteMask(V v) {
+XR_INLINE unsigned byteMask(V v) {
     return static_cast<unsigned>(_mm_movemask_epi8(v));
 }
-inline std::uint32_t toBig(std::uint32_t v, bool big) {
+XR_INLINE std::uint32_t toBig(std::uint32_t v, bool big) {
     return big ? __builtin_bswap32(v) : v;
 }
 
@@ -76,7 +77,7 @@ Progress utf32ToUtf32Units(const std::uint8_t* src, std::size_t units, std::uint
 }
 
 // ASCII bytes widened to UTF-32, sixteen at a time.
-template <bool BigOut> void widenAscii16(V v, std::uint8_t* dst) {
+template <bool BigOut> XR_INLINE void widenAscii16(V v, std::uint8_t* dst) {
     const V z = _mm_setzero_si128();
     if constexpr (BigOut) {
         const V lo = _mm_unpacklo_epi8(z, v), hi = _mm_unpackhi_epi8(z, v);
@@ -94,7 +95,7 @@ template <bool BigOut> void widenAscii16(V v, std::uint8_t* dst) {
 }
 
 #if XR_CVT_LEVEL >= 3
-template <bool BigOut> bool asciiRun32(const std::uint8_t* src, std::uint8_t* dst) {
+template <bool BigOut> XR_INLINE bool asciiRun32(const std::uint8_t* src, std::uint8_t* dst) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
     if (_mm256_movemask_epi8(v)) return false;
     const __m256i rev = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
@@ -109,28 +110,45 @@ template <bool BigOut> bool asciiRun32(const std::uint8_t* src, std::uint8_t* ds
 #endif
 
 #if XR_CVT_LEVEL >= 2
-// Structure check of a 16-byte block that starts at a character: every lead byte may
-// start a character and is followed by exactly the continuation bytes it announces, as
-// far as the block reaches. Characters that end inside such a block decode the same
-// whether continuation bytes are checked or not.
-inline bool wellFormedBlock(V v, V cont) {
-    const auto atLeast = [v](int k) {
-        return _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(k))), v);
-    };
-    const V expected = _mm_or_si128(_mm_slli_si128(atLeast(0xC0), 1),
-                                    _mm_or_si128(_mm_slli_si128(atLeast(0xE0), 2),
-                                                 _mm_slli_si128(atLeast(0xF0), 3)));
-    const V badLead = _mm_or_si128(atLeast(0xF5), _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-2)),
-                                                                  _mm_set1_epi8(-64)));
-    return byteMask(_mm_or_si128(_mm_xor_si128(expected, cont), badLead)) == 0;
+XR_INLINE V atLeast(V v, int k) {
+    return _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(k))), v);
 }
 
-// Decodes the whole characters among the first 13 bytes (three or four of them) into
-// UTF-32 lanes; returns the step entry.
-template <bool BigOut> unsigned decodeStep(V v, V cont, std::uint8_t* dst) {
-    const unsigned starts = ~byteMask(cont) & 0xFFFF;
-    const unsigned step = tables::kDecodeStep[(starts >> 1) & 0xFFF];
+// Structure check of a 64-byte block that starts at a character: every lead byte may
+// start a character and is followed by exactly the continuation bytes it announces, as
+// far as the block reaches. Characters that end inside such a block decode the same
+// whether continuation bytes are checked or not. On success, `starts` has bit i set
+// where byte i starts a character.
+XR_INLINE bool wellFormedBlock(const std::uint8_t* p, std::uint64_t& starts) {
+    V prev2 = _mm_setzero_si128(), prev3 = prev2, prev4 = prev2, bad = prev2;
+    starts = 0;
+    for (int k = 0; k < 4; ++k) {
+        const V v = load(p + 16 * k);
+        const V cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+        const V lead2 = atLeast(v, 0xC0), lead3 = atLeast(v, 0xE0), lead4 = atLeast(v, 0xF0);
+        const V expected = _mm_or_si128(_mm_alignr_epi8(lead2, prev2, 15),
+                                        _mm_or_si128(_mm_alignr_epi8(lead3, prev3, 14),
+                                                     _mm_alignr_epi8(lead4, prev4, 13)));
+        const V badLead = _mm_or_si128(
+            atLeast(v, 0xF5),
+            _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-2)), _mm_set1_epi8(-64)));
+        bad = _mm_or_si128(bad, _mm_or_si128(_mm_xor_si128(expected, cont), badLead));
+        starts |= std::uint64_t{~byteMask(cont) & 0xFFFF} << (16 * k);
+        prev2 = lead2;
+        prev3 = lead3;
+        prev4 = lead4;
+    }
+    return byteMask(bad) == 0;
+}
+
+// Decodes the whole characters that `ahead` delimits (bit j: byte j + 1 starts a
+// character; at most four, three or four for well-formed text) from the bytes at p into
+// UTF-32 lanes at dst, writing exactly those lanes; returns the step entry.
+template <bool BigOut>
+XR_INLINE unsigned decodeStep(const std::uint8_t* p, unsigned ahead, std::uint8_t* dst) {
+    const unsigned step = tables::kDecodeStep[ahead & 0xFFF];
     const unsigned chars = step & 7;
+    const V v = load(p);
     const V payloadMask = _mm_shuffle_epi8(
         _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F, 0x3F, 0x3F, 0x1F, 0x1F,
                       0x0F, 0x07),
@@ -142,12 +160,46 @@ template <bool BigOut> unsigned decodeStep(V v, V cont, std::uint8_t* dst) {
     const V cps = units32<BigOut>(_mm_madd_epi16(pairs, _mm_set1_epi32(0x10000001)));
     if (chars == 4) {
         store(dst, cps);
+    } else if (chars == 3) {
+        _mm_storel_epi64(reinterpret_cast<V*>(dst), cps);
+        const auto third = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(cps, 8)));
+        std::memcpy(dst + 8, &third, 4);
     } else {
         alignas(16) std::uint8_t tmp[16];
         store(tmp, cps);
         std::memcpy(dst, tmp, 4 * chars);
     }
     return step;
+}
+
+// Decodes a checked 64-byte block up to a character start at or past byte 48; returns
+// the bytes taken. Two independent chains of steps (before and after the first start
+// at or past byte 32) keep the table lookups of one from waiting on the other.
+template <bool BigOut>
+XR_INLINE std::size_t decodeBlock(const std::uint8_t* p, std::uint64_t starts, std::uint8_t* dst,
+                        std::size_t& chars) {
+    const unsigned mid = 32 + static_cast<unsigned>(__builtin_ctzll(starts >> 32));
+    const std::uint64_t firstHalf = starts & ((std::uint64_t{2} << mid) - 1);
+    unsigned a = 0, b = mid;
+    std::uint8_t* outA = dst;
+    std::uint8_t* outB = dst + 4 * static_cast<unsigned>(__builtin_popcountll(starts & ((std::uint64_t{1} << mid) - 1)));
+    while (a < mid) {
+        const unsigned sa = decodeStep<BigOut>(p + a, static_cast<unsigned>(firstHalf >> (a + 1)), outA);
+        a += (sa >> 3) & 31;
+        outA += 4 * (sa & 7);
+        if (b <= 48) {
+            const unsigned sb = decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
+            b += (sb >> 3) & 31;
+            outB += 4 * (sb & 7);
+        }
+    }
+    while (b <= 48) {
+        const unsigned sb = decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
+        b += (sb >> 3) & 31;
+        outB += 4 * (sb & 7);
+    }
+    chars = static_cast<std::size_t>(outB - dst) / 4;
+    return b;
 }
 #endif
 
@@ -174,11 +226,11 @@ Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* ds
             continue;
         }
 #if XR_CVT_LEVEL >= 2
-        const V cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
-        if (!wellFormedBlock(v, cont)) break;
-        const unsigned step = decodeStep<BigOut>(v, cont, dst + 4 * o);
-        i += (step >> 3) & 31;
-        o += step & 7;
+        std::uint64_t starts = 0;
+        if (srcL - i < 64 || maxChars - o < 64 || !wellFormedBlock(src + i, starts)) break;
+        std::size_t chars = 0;
+        i += decodeBlock<BigOut>(src + i, starts, dst + 4 * o, chars);
+        o += chars;
 #else
         // The ASCII bytes in front of the first other byte.
         for (unsigned n = static_cast<unsigned>(__builtin_ctz(high)); n; --n, ++i, ++o) {
@@ -236,7 +288,7 @@ Progress utf32ToUtf16(const std::uint8_t* src, std::size_t units, std::uint8_t* 
 }
 
 // Sixteen code points below 0x80 packed to bytes.
-template <bool BigIn> bool asciiPack16(const std::uint8_t* src, std::uint8_t* dst) {
+template <bool BigIn> XR_INLINE bool asciiPack16(const std::uint8_t* src, std::uint8_t* dst) {
     const V a = units32<BigIn>(load(src)), b = units32<BigIn>(load(src + 16));
     const V c = units32<BigIn>(load(src + 32)), d = units32<BigIn>(load(src + 48));
     const V all = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
@@ -249,7 +301,7 @@ template <bool BigIn> bool asciiPack16(const std::uint8_t* src, std::uint8_t* ds
 #if XR_CVT_LEVEL >= 2
 // Four code points below 0x200000 as UTF-8, packed lead byte first. Writes 16 bytes
 // whatever the length; returns the length.
-inline unsigned encodeStep(V cp, std::uint8_t* dst) {
+XR_INLINE unsigned encodeStep(V cp, std::uint8_t* dst) {
     const auto above = [cp](int k) { return _mm_cmpgt_epi32(cp, _mm_set1_epi32(k)); };
     const V ge80 = above(0x7F), ge800 = above(0x7FF), ge10000 = above(0xFFFF);
     const auto field = [cp](int shift, int mask) {

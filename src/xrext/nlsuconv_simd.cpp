@@ -16,6 +16,8 @@ using ::xr::units::load16;
 using ::xr::units::Order;
 } // namespace
 
+#define XR_INLINE inline __attribute__((always_inline))
+
 namespace sse2 {
 #define XR_CVT_LEVEL 1
 #include "internal/cvt_kernels_body.h"
@@ -51,6 +53,7 @@ namespace avx2 {
 #else
 #pragma GCC pop_options
 #endif
+#undef XR_INLINE
 
 namespace {
 
