@@ -1,12 +1,15 @@
 // xrkit convert: transcoding between Unicode encodings through the library's
-// converters, streamed in bounded chunks so that inputs of any size run in constant
-// memory. Every input character is decoded to a code point by the library's reader for
-// its encoding (and checked strictly), collected as UTF-32, and the chunk is written out
-// by ConvertFromUTF32 with the target's writer.
+// converters, streamed in bounded chunks through buffers allocated once, so that inputs
+// of any size run in constant memory. Runs of input go through ConvertToUTF32 in bulk
+// and are checked strictly on their UTF-32 form; a character that the check or the
+// driver stops at is decoded on its own by the library's reader, which names the problem
+// and its offset. The UTF-32 batch is written out by ConvertFromUTF32 with the target's
+// writer.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +28,7 @@ constexpr XRUtf32 kReplacement = 0xFFFD;
 // many bytes remain (or the input has ended): a character cut by the chunk edge is
 // carried over whole, and "truncated" can only mean the real end of the input.
 constexpr std::size_t kMaxSequence = 8;
-constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
+constexpr std::size_t kDefaultChunk = std::size_t{256} << 10;
 
 using UnitReader = XRUtf32 (*)(XRUtf8*);
 using LegalTest = XRBoolean (*)(XRUtf8Ptr, XRMemSize, XRMemSize*);
@@ -39,6 +42,8 @@ struct Codec {
     XRCvtReader utf32Reader = nullptr;  // and out of it
     LegalTest isLegal = nullptr;
     decltype(&ConvertFromUTF32) fromUtf32 = nullptr;
+    decltype(&ConvertToUTF32) toUtf32 = nullptr;
+    XRCvtWriter utf8Writer = nullptr; // re-encodes UTF-8 runs to prove them strict
     decltype(&xrzsu8Decode) modifiedDecode = nullptr; // CESU-8 and modified UTF-8
     decltype(&xrzsu8Encode) modifiedEncode = nullptr;
     XRFlags modifiedOpt = 0;                          // the source's option bits
@@ -166,6 +171,8 @@ Codec resolve(const xrhost::Library& lib, const Encoding& from, const Encoding& 
     c.utf32Reader = symbolOf<XRCvtReader>(lib, "COPY_UTF32b");
     c.isLegal = symbolOf<LegalTest>(lib, "isLegalUTF8");
     c.fromUtf32 = symbolOf<decltype(&ConvertFromUTF32)>(lib, "ConvertFromUTF32");
+    c.toUtf32 = symbolOf<decltype(&ConvertToUTF32)>(lib, "ConvertToUTF32");
+    c.utf8Writer = symbolOf<XRCvtWriter>(lib, "UTF32_UTF8");
     c.modifiedDecode = symbolOf<decltype(&xrzsu8Decode)>(lib, "xrzsu8Decode");
     c.modifiedEncode = symbolOf<decltype(&xrzsu8Encode)>(lib, "xrzsu8Encode");
     c.modifiedOpt = from.modified < 0 ? 0 : static_cast<XRFlags>(from.modified);
@@ -264,48 +271,149 @@ struct Job {
     std::size_t chunk;
 };
 
+std::uint32_t loadBig32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// Code points (UTF-32BE) on their way out: encoded with the target's writer when full
+// and at the end of each chunk. Every buffer is sized once from the chunk size.
+class Batch {
+  public:
+    Batch(const Job& job, Output& out)
+        : job_(job), out_(out), utf32_(4 * (job.chunk + kMaxSequence)), encoded_(utf32_.size()),
+          modified_(job.to.modified < 0 ? 0 : 2 * utf32_.size()) {}
+
+    std::uint8_t* tail() { return utf32_.data() + used_; }
+    std::size_t room() const { return utf32_.size() - used_; }
+    void commit(std::size_t chars) { used_ += 4 * chars; }
+    void push(XRUtf32 cp) {
+        if (room() < 4) flush();
+        XRMemSize w = 0;
+        job_.codec.utf32Writer(cp, tail(), 4, &w);
+        used_ += 4;
+    }
+    void flush() {
+        XRMemSize encodedL = 0;
+        const XRStatus rc = job_.codec.fromUtf32(utf32_.data(), used_, encoded_.data(), encoded_.size(),
+                                                 &encodedL, job_.codec.writer, job_.codec.utf32Reader);
+        if (rc != 0) throw DataError("conversion failed with status " + std::to_string(rc));
+        used_ = 0;
+        if (job_.to.modified >= 0) {
+            // Whole UTF-8 characters, so the batch converts on its own.
+            UTF8ByteLength modifiedL = 0;
+            job_.codec.modifiedEncode(encoded_.data(), encodedL, modified_.data(), modified_.size(),
+                                      &modifiedL, static_cast<XRFlags>(job_.to.modified));
+            out_.write(modified_.data(), modifiedL);
+        } else {
+            out_.write(encoded_.data(), encodedL);
+        }
+    }
+    // Scratch space for re-encoding a UTF-8 run: at least four bytes per code point.
+    std::vector<std::uint8_t>& scratch() { return encoded_; }
+
+  private:
+    const Job& job_;
+    Output& out_;
+    std::vector<std::uint8_t> utf32_, encoded_, modified_;
+    std::size_t used_ = 0;
+};
+
+// The code points of a bulk run that need no judgement of their own: scalar values, and
+// within the BMP when the target is UCS-2.
+std::size_t plainPrefix(const std::uint8_t* utf32, std::size_t chars, bool bmpOnly) {
+    const XRUtf32 limit = bmpOnly ? 0xFFFF : 0x10FFFF;
+    for (std::size_t k = 0; k < chars; ++k) {
+        const XRUtf32 cp = loadBig32(utf32 + 4 * k);
+        if (cp > limit || (cp >= 0xD800 && cp <= 0xDFFF)) return k;
+    }
+    return chars;
+}
+
+std::size_t utf8Length(XRUtf32 cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
+// How many of `chars` code points decoded from UTF-8 at p were strict (their shortest
+// form is exactly the input), and the bytes they occupy.
+std::size_t strictUtf8Prefix(const Job& job, Batch& batch, const std::uint8_t* p, std::size_t& chars) {
+    XRMemSize encodedL = 0;
+    std::vector<std::uint8_t>& again = batch.scratch();
+    job.codec.fromUtf32(batch.tail(), 4 * chars, again.data(), again.size(), &encodedL,
+                        job.codec.utf8Writer, job.codec.utf32Reader);
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(again.data(), again.data() + encodedL, p).first - again.data());
+    if (same == encodedL) return encodedL;
+    std::size_t bytes = 0, k = 0;
+    while (k < chars && bytes + utf8Length(loadBig32(batch.tail() + 4 * k)) <= same)
+        bytes += utf8Length(loadBig32(batch.tail() + 4 * k++));
+    chars = k;
+    return bytes;
+}
+
+// Converts the longest run at p that is good input into the batch; returns the bytes
+// taken. A character cut by the end of the bytes, or one that needs a message or a
+// replacement, is left for decodeOne.
+std::size_t bulkRun(const Job& job, Batch& batch, std::uint8_t* p, std::size_t avail) {
+    if (job.from.decode == decodeUcs2 || job.from.decode == decodeModified) return 0;
+    if (batch.room() < 4 * kMaxSequence) batch.flush();
+    XRMemSize used = 0;
+    job.codec.toUtf32(p, avail, batch.tail(), batch.room(), &used, job.codec.reader,
+                      job.codec.utf32Writer);
+    std::size_t chars = plainPrefix(batch.tail(), used / 4, job.to.bmpOnly);
+    std::size_t bytes = 0;
+    if (job.from.decode == decodeUtf8) {
+        bytes = strictUtf8Prefix(job, batch, p, chars);
+    } else if (job.from.decode == decodeUtf16) {
+        for (std::size_t k = 0; k < chars; ++k)
+            bytes += loadBig32(batch.tail() + 4 * k) > 0xFFFF ? 4 : 2;
+    } else {
+        bytes = 4 * chars;
+    }
+    batch.commit(chars);
+    return bytes;
+}
+
+// One character by the encoding's own decoder: the good ones go to the batch, a bad one
+// ends the run with its message or becomes U+FFFD.
+std::size_t decodeOne(const Job& job, Batch& batch, std::uint8_t* p, std::size_t avail,
+                      const std::string& inputName, std::uint64_t offset) {
+    Decoded d = job.from.decode(job.codec, p, avail);
+    if (!d.problem && job.to.bmpOnly && d.cp > 0xFFFF) {
+        if (!job.replace)
+            throw DataError(inputName + ": " + hexCodePoint(d.cp) + " at byte offset " +
+                            std::to_string(offset) + " has no " + job.to.name + " form");
+        d.cp = kReplacement;
+    }
+    if (d.problem && !job.replace)
+        throw DataError(inputName + ": " + d.problem + " " + job.from.name +
+                        " sequence at byte offset " + std::to_string(offset));
+    batch.push(d.cp);
+    return d.step ? d.step : 1;
+}
+
 void convertStream(const Job& job, Input& in, Output& out) {
     std::vector<std::uint8_t> bytes(job.chunk + kMaxSequence);
-    std::vector<std::uint8_t> batch(4 * bytes.size()), encoded(4 * bytes.size());
-    std::vector<std::uint8_t> modified(job.to.modified < 0 ? 0 : 8 * bytes.size());
+    Batch batch(job, out);
     std::size_t have = 0;
     std::uint64_t base = 0; // input offset of bytes[0]
+    std::size_t window = bytes.size();
     for (bool atEnd = false; !atEnd;) {
         const std::size_t want = bytes.size() - have;
         const std::size_t got = in.readUpTo(bytes.data() + have, want);
         atEnd = got < want;
         have += got;
-        std::size_t pos = 0, batchL = 0;
-        while (pos < have && (atEnd || have - pos >= kMaxSequence)) {
-            Decoded d = job.from.decode(job.codec, bytes.data() + pos, have - pos);
-            if (!d.problem && job.to.bmpOnly && d.cp > 0xFFFF) {
-                if (!job.replace)
-                    throw DataError(in.displayName() + ": " + hexCodePoint(d.cp) +
-                                    " at byte offset " + std::to_string(base + pos) +
-                                    " has no " + job.to.name + " form");
-                d.cp = kReplacement;
-            }
-            if (d.problem && !job.replace)
-                throw DataError(in.displayName() + ": " + d.problem + " " + job.from.name +
-                                " sequence at byte offset " + std::to_string(base + pos));
-            XRMemSize w = 0;
-            job.codec.utf32Writer(d.cp, batch.data() + batchL, 4, &w);
-            batchL += 4;
-            pos += d.step ? d.step : 1;
+        std::size_t pos = 0;
+        while (pos < have) {
+            // The window follows the distance between stops, so that input with many bad
+            // sequences is not decoded far ahead again and again.
+            const std::size_t avail = std::min(have - pos, window);
+            const std::size_t taken = bulkRun(job, batch, bytes.data() + pos, avail);
+            pos += taken;
+            window = taken < avail ? std::max<std::size_t>(256, 2 * taken)
+                                   : std::min(2 * window, bytes.size());
+            if (pos == have || (!atEnd && have - pos < kMaxSequence)) break;
+            if (taken == avail) continue;
+            pos += decodeOne(job, batch, bytes.data() + pos, have - pos, in.displayName(), base + pos);
         }
-        XRMemSize encodedL = 0;
-        const XRStatus rc = job.codec.fromUtf32(batch.data(), batchL, encoded.data(), encoded.size(),
-                                                &encodedL, job.codec.writer, job.codec.utf32Reader);
-        if (rc != 0) throw DataError("conversion failed with status " + std::to_string(rc));
-        if (job.to.modified >= 0) {
-            // Whole UTF-8 characters, so the chunk converts on its own.
-            UTF8ByteLength modifiedL = 0;
-            job.codec.modifiedEncode(encoded.data(), encodedL, modified.data(), modified.size(),
-                                     &modifiedL, static_cast<XRFlags>(job.to.modified));
-            out.write(modified.data(), modifiedL);
-        } else {
-            out.write(encoded.data(), encodedL);
-        }
+        batch.flush();
         std::memmove(bytes.data(), bytes.data() + pos, have - pos);
         have -= pos;
         base += pos;
