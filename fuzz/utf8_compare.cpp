@@ -1,5 +1,6 @@
 // The UTF-8 kit's sizing, comparisons, copy and strip on any bytes, held to the plain
-// reference: no write past a field, results equal to the reference's. Input: one byte
+// reference: no write past a field, results equal to the reference's, and each vector
+// form equal to its character-by-character form on every kernel set. Input: one byte
 // that splits the rest into two texts, then the texts.
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "../tests/support/folding_host.h"
+#include "../tests/support/utf8_equivalence.h"
 #include "../tests/support/utf8_reference.h"
 #include "fuzz_check.h"
 #include "xr/xrentry.h"
@@ -71,5 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               xrref::stripBlanks(y, opt == 7 ? 1 : opt));
     checkSizing(y);
     checkCopy(y, x.size());
+    // Last: the vector forms against their references on every kernel set.
+    for (auto isa : xrequiv::kernels()) {
+        check(xrequiv::kitMismatch(isa, x, y).empty());
+        check(xrequiv::kitMismatch(isa, y, x).empty());
+    }
     return 0;
 }

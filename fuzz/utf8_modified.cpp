@@ -1,6 +1,8 @@
 // xrzsu8Encode and xrzsu8Decode on any bytes, each option: no write past the given
 // room, *cvtL within it, a short room giving a prefix of the full output, and Decode
-// inverting Encode on well-formed text. Input: one control byte, then the text.
+// inverting Encode on well-formed text; and each vector form giving exactly what its
+// character-by-character form gives, on every kernel set. Input: one control byte, then
+// the text.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../tests/support/utf8_equivalence.h"
 #include "../tests/support/utf8_reference.h"
 #include "fuzz_check.h"
 #include "xr/xrutf8.h"
@@ -58,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t n = size - 1;
     const std::size_t shortRoom = n ? control % (3 * n + 1) : 0;
     const bool valid = wellFormed(s, n);
+    for (auto isa : xrequiv::kernels())
+        check(xrequiv::conversionMismatch(isa, xrequiv::Bytes(s, s + n), control).empty());
     for (XRFlags opt : {0u, 1u, 4u, 5u, 0xF8u}) {
         const Out enc = convert(xrzsu8Encode, s, n, 3 * n, opt);
         check(enc.rc != XRStatusBufferTooSmall);

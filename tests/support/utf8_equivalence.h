@@ -151,17 +151,26 @@ template <Isa I> std::string pairMismatch(const Bytes& x, const Bytes& y) {
     return "";
 }
 
-// Everything for one kernel set: x alone, then x against y. x must be followed by a
-// readable NUL (std::basic_string keeps one).
-inline std::string mismatch(Isa isa, const Bytes& x, const Bytes& y, std::uint64_t seed) {
+// Sizing, counting, copy and strip of x, and x against y, for one kernel set. x must be
+// followed by a readable NUL (std::basic_string keeps one). Enters a host of its own and
+// leaves no saved host handle behind.
+inline std::string kitMismatch(Isa isa, const Bytes& x, const Bytes& y) {
     const bool avx = isa == Isa::Avx2;
     std::string m = avx ? textMismatch<Isa::Avx2>(x) : textMismatch<Isa::Sse2>(x);
     if (m.empty()) m = avx ? pairMismatch<Isa::Avx2>(x, y) : pairMismatch<Isa::Sse2>(x, y);
-    if (m.empty()) {
-        const auto rooms = roomsFor(x, seed);
-        m = avx ? convertMismatch<Isa::Avx2>(x, rooms) : convertMismatch<Isa::Sse2>(x, rooms);
-    }
     return m.empty() ? m : std::string(name(isa)) + ": " + m;
+}
+
+// Both converters on x with each option, into rooms chosen by the seed.
+inline std::string conversionMismatch(Isa isa, const Bytes& x, std::uint64_t seed) {
+    const auto rooms = roomsFor(x, seed);
+    const std::string m = isa == Isa::Avx2 ? convertMismatch<Isa::Avx2>(x, rooms) : convertMismatch<Isa::Sse2>(x, rooms);
+    return m.empty() ? m : std::string(name(isa)) + ": " + m;
+}
+
+inline std::string mismatch(Isa isa, const Bytes& x, const Bytes& y, std::uint64_t seed) {
+    const std::string m = kitMismatch(isa, x, y);
+    return m.empty() ? conversionMismatch(isa, x, seed) : m;
 }
 
 } // namespace xrequiv
