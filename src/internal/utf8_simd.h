@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "internal/cpu.h"
 #include "internal/utf8_tables.h"
 
 namespace xr::utf8 {
@@ -20,7 +21,7 @@ namespace xr::utf8 {
 enum class Isa { Sse2, Avx2 };
 
 inline bool cpuHasAvx2() {
-    return __builtin_cpu_supports("avx2");
+    return cpu::hasAvx2();
 }
 
 // The end of a run: the first byte that breaks the rules (bad), or the end of the last

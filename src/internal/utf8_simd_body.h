@@ -104,23 +104,52 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
 inline std::uint32_t below(unsigned bit) { return (std::uint32_t{1} << bit) - 1; }
 inline unsigned firstBit(std::uint32_t m) { return static_cast<unsigned>(std::countr_zero(m)); }
 
+// Bytes that end a run in the block at p + i, given its continuation bytes.
+template <class R> V blockStops(const std::uint8_t* p, std::size_t i, V cur, V cont) {
+    const Context c(p, i, cur);
+    return stops<R>(cur, c.p1, c.p2, c.p3, cont);
+}
+
+inline bool anySet(V v) { return mask(eq(v, zero())) != kAllBits; }
+
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    constexpr std::size_t kGroup = 4 * kBytes;
     V acc = zero(); // continuation bytes per lane, summed before a lane can wrap
     std::size_t conts = 0;
     unsigned inAcc = 0;
     std::size_t i = 0;
-    for (; i + kBytes <= n; i += kBytes) {
+    while (i + kBytes <= n) {
+        // Four blocks at once while none of them ends the run; the first block of a run
+        // and the blocks around a stop go one at a time below.
+        if (i > 0 && i + kGroup <= n && inAcc < 250) {
+            const V v0 = load(p + i), v1 = load(p + i + kBytes), v2 = load(p + i + 2 * kBytes),
+                    v3 = load(p + i + 3 * kBytes);
+            if (!R::kNul && mask(or_(or_(v0, v1), or_(v2, v3))) == 0 && quietBefore(p, i)) {
+                i += kGroup;
+                continue;
+            }
+            const V c0 = continuations(v0), c1 = continuations(v1), c2 = continuations(v2),
+                    c3 = continuations(v3);
+            const V bad = or_(or_(blockStops<R>(p, i, v0, c0), blockStops<R>(p, i + kBytes, v1, c1)),
+                              or_(blockStops<R>(p, i + 2 * kBytes, v2, c2),
+                                  blockStops<R>(p, i + 3 * kBytes, v3, c3)));
+            if (!anySet(bad)) {
+                acc = sub(sub(acc, c0), add(c1, add(c2, c3)));
+                inAcc += 4;
+                i += kGroup;
+                continue;
+            }
+        }
         const V cur = load(p + i);
-        if (!R::kNul && mask(cur) == 0 && quietBefore(p, i)) continue;
-        const Context c(p, i, cur);
         const V cont = continuations(cur);
-        if (const std::uint32_t bad = mask(stops<R>(cur, c.p1, c.p2, c.p3, cont))) {
+        if (const std::uint32_t bad = mask(blockStops<R>(p, i, cur, cont))) {
             const unsigned at = firstBit(bad);
             conts += sum(acc) + static_cast<std::size_t>(std::popcount(mask(cont) & below(at)));
             return {i + at, conts, true};
         }
         acc = sub(acc, cont);
-        if (++inAcc == 255) conts += sum(acc), acc = zero(), inAcc = 0;
+        if (++inAcc >= 250) conts += sum(acc), acc = zero(), inAcc = 0;
+        i += kBytes;
     }
     return {i, conts + sum(acc), false};
 }
