@@ -81,7 +81,7 @@ void compareOnEveryKernel(const XRUtf8* src, XRMemSize srcL, XRMemSize destL, Dr
                           Reference ref) {
     using xr::cvt::Kernel;
     const Kernel saved = xr::cvt::currentKernel();
-    for (Kernel k : {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2}) {
+    for (Kernel k : {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2, Kernel::Avx512}) {
         if (!xr::cvt::kernelAvailable(k)) continue;
         xr::cvt::setKernel(k);
         compare(src, srcL, destL, driver, ref);

@@ -13,4 +13,10 @@ inline bool hasSse41() {
     return __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
 }
 
+// 512-bit registers with byte compares, byte permutes and byte compression.
+inline bool hasAvx512Vbmi2() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
+}
+
 } // namespace xr::cpu

@@ -1,6 +1,7 @@
 // The bulk conversion kernels, written once and compiled once per instruction set: the
 // including file wraps each inclusion in its own namespace and target options and sets
-// XR_CVT_LEVEL to 1 (SSE2), 2 (SSE4.1 with SSSE3) or 3 (AVX2). No include guard.
+// XR_CVT_LEVEL to 1 (SSE2), 2 (SSE4.1 with SSSE3), 3 (AVX2) or 4 (AVX-512 with byte
+// permutes and compression). No include guard.
 // Byte orders are relative to this little-endian machine: "big" means byte-reversed units.
 // XR_INLINE helpers are forced inline so that each kernel is one body under one target.
 
@@ -203,12 +204,141 @@ XR_INLINE std::size_t decodeBlock(const std::uint8_t* p, std::uint64_t starts, s
 }
 #endif
 
+#if XR_CVT_LEVEL >= 4
+using W = __m512i;
+
+XR_INLINE W loadW(const std::uint8_t* p) {
+    return _mm512_loadu_si512(p);
+}
+XR_INLINE W bytesW(int b) {
+    return _mm512_set1_epi8(static_cast<char>(b));
+}
+XR_INLINE W swap32W(W v) {
+    return _mm512_shuffle_epi8(
+        v, _mm512_broadcast_i32x4(_mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12)));
+}
+template <bool Big> XR_INLINE W units32W(W v) {
+    return Big ? swap32W(v) : v;
+}
+// A table of 16 bytes indexed by the high nibble of each byte.
+XR_INLINE W byNibble(W v, V table) {
+    return _mm512_shuffle_epi8(_mm512_broadcast_i32x4(table),
+                               _mm512_and_si512(_mm512_srli_epi16(v, 4), bytesW(0x0F)));
+}
+
+// Decodes a 64-byte block that starts at a character, when its structure is sound (see
+// wellFormedBlock): every character that starts at byte 60 or before ends inside the
+// block and is decoded; `taken` is the start of the next one.
+template <bool BigOut>
+XR_INLINE bool decodeBlock64(const std::uint8_t* p, std::uint8_t* dst, std::size_t& taken,
+                             std::size_t& chars) {
+    const W v = loadW(p);
+    const std::uint64_t cont = _mm512_cmplt_epi8_mask(v, bytesW(0xC0));
+    const std::uint64_t expected = _mm512_cmpge_epu8_mask(v, bytesW(0xC0)) << 1 |
+                                   _mm512_cmpge_epu8_mask(v, bytesW(0xE0)) << 2 |
+                                   _mm512_cmpge_epu8_mask(v, bytesW(0xF0)) << 3;
+    const std::uint64_t badLead =
+        _mm512_cmpge_epu8_mask(v, bytesW(0xF5)) |
+        _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, bytesW(0xFE)), bytesW(0xC0));
+    if ((expected ^ cont) | badLead) return false;
+    const std::uint64_t starts = ~cont;
+    const std::uint64_t emitted = starts & ((std::uint64_t{1} << 61) - 1);
+    taken = starts >> 61 ? 61 + static_cast<unsigned>(__builtin_ctzll(starts >> 61)) : 64;
+    chars = static_cast<std::size_t>(__builtin_popcountll(emitted));
+    const W first = _mm512_maskz_compress_epi8(emitted, loadW(tables::kIota.data()));
+    // The lead byte keeps its payload bits; the right shift drops the bytes a lane holds
+    // beyond its character (18, 12, 6 or 0 bits by length).
+    const W payload = _mm512_and_si512(
+        v, byNibble(v, _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F, 0x3F,
+                                     0x3F, 0x1F, 0x1F, 0x0F, 0x07)));
+    const W shifts = byNibble(v, _mm_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0));
+    const W spread = loadW(tables::kLaneOfByte.data());
+    for (std::size_t g = 0; g < chars; g += 16) {
+        // Lane k: the bytes at start + 3, + 2, + 1, + 0, lowest first.
+        const W at = _mm512_add_epi8(
+            _mm512_permutexvar_epi8(_mm512_add_epi8(spread, bytesW(static_cast<int>(g))), first),
+            _mm512_set1_epi32(0x00010203));
+        const W lanes = _mm512_and_si512(_mm512_permutexvar_epi8(at, payload), _mm512_set1_epi32(static_cast<int>(0xFF3F3F3Fu)));
+        const W whole = _mm512_madd_epi16(_mm512_maddubs_epi16(lanes, _mm512_set1_epi16(0x4001)),
+                                          _mm512_set1_epi32(0x10000001));
+        const W cps = _mm512_srlv_epi32(whole, _mm512_srli_epi32(_mm512_permutexvar_epi8(at, shifts), 24));
+        const std::size_t left = chars - g;
+        const __mmask16 m = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+        _mm512_mask_storeu_epi32(dst + 4 * g, m, units32W<BigOut>(cps));
+    }
+    return true;
+}
+
+template <bool BigOut> XR_INLINE bool asciiRun64(const std::uint8_t* src, std::uint8_t* dst) {
+    const W v = loadW(src);
+    if (_mm512_movepi8_mask(v)) return false;
+    // Byte 16q + j goes to lane j of output q, in its high or low byte, zeros elsewhere.
+    const W spread = loadW(tables::kLaneOfByte.data());
+    const std::uint64_t place = BigOut ? 0x8888888888888888u : 0x1111111111111111u;
+    for (int q = 0; q < 4; ++q)
+        _mm512_storeu_si512(dst + 64 * q, _mm512_maskz_permutexvar_epi8(
+                                              place, _mm512_add_epi8(spread, bytesW(16 * q)), v));
+    return true;
+}
+
+// Sixteen code points below 0x200000 as UTF-8, written exactly; returns the length, or
+// 0 when one of them is not below 0x200000.
+template <bool BigIn> XR_INLINE unsigned encode16(const std::uint8_t* src, std::uint8_t* dst) {
+    const W cp = units32W<BigIn>(loadW(src));
+    const auto atLeast32 = [cp](unsigned k) {
+        return _mm512_cmpge_epu32_mask(cp, _mm512_set1_epi32(static_cast<int>(k)));
+    };
+    if (atLeast32(0x200000)) return 0;
+    const __mmask16 ge80 = atLeast32(0x80), ge800 = atLeast32(0x800), ge10000 = atLeast32(0x10000);
+    if (!ge80) {
+        _mm_storeu_si128(reinterpret_cast<V*>(dst), _mm512_cvtepi32_epi8(cp));
+        return 16;
+    }
+    const auto field = [cp](int shift, int mask) {
+        return _mm512_and_si512(_mm512_slli_epi32(cp, shift), _mm512_set1_epi32(mask));
+    };
+    // As in encodeStep: six-bit groups lowest first, markers, then lead byte first.
+    W w = _mm512_or_si512(_mm512_or_si512(field(0, 0x3F), field(2, 0x3F00)),
+                          _mm512_or_si512(field(4, 0x3F0000), field(6, 0x3F000000)));
+    w = _mm512_or_si512(w, _mm512_maskz_and_epi32(static_cast<__mmask16>(~ge80), cp, _mm512_set1_epi32(0x40)));
+    const W marks = _mm512_xor_si512(
+        _mm512_maskz_mov_epi32(ge80, _mm512_set1_epi32(0xC080)),
+        _mm512_xor_si512(_mm512_maskz_mov_epi32(ge800, _mm512_set1_epi32(0xE04000)),
+                         _mm512_maskz_mov_epi32(ge10000, _mm512_set1_epi32(static_cast<int>(0xF0600000u)))));
+    const W leadFirst = swap32W(_mm512_or_si512(w, marks));
+    // Lane byte j is kept when j >= 4 - length.
+    W skip = _mm512_set1_epi32(3);
+    skip = _mm512_mask_sub_epi32(skip, ge80, skip, _mm512_set1_epi32(1));
+    skip = _mm512_mask_sub_epi32(skip, ge800, skip, _mm512_set1_epi32(1));
+    skip = _mm512_mask_sub_epi32(skip, ge10000, skip, _mm512_set1_epi32(1));
+    skip = _mm512_shuffle_epi8(skip, _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)));
+    const std::uint64_t keep = _mm512_cmpge_epu8_mask(_mm512_set1_epi32(0x03020100), skip);
+    const unsigned n = static_cast<unsigned>(__builtin_popcountll(keep));
+    _mm512_mask_storeu_epi8(dst, n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1,
+                            _mm512_maskz_compress_epi8(keep, leadFirst));
+    return n;
+}
+#endif
+
 // UTF-8 into UTF-32: ASCII blocks widened, other blocks decoded a few characters at a
 // time once their structure is checked; anything else is left to the caller.
 template <bool BigOut>
 Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
                      std::size_t maxChars) {
     std::size_t i = 0, o = 0;
+#if XR_CVT_LEVEL >= 4
+    while (srcL - i >= 64 && maxChars - o >= 64) {
+        if (asciiRun64<BigOut>(src + i, dst + 4 * o)) {
+            i += 64;
+            o += 64;
+            continue;
+        }
+        std::size_t taken = 0, chars = 0;
+        if (!decodeBlock64<BigOut>(src + i, dst + 4 * o, taken, chars)) break;
+        i += taken;
+        o += chars;
+    }
+#endif
     while (srcL - i >= 16 && maxChars - o >= 16) {
 #if XR_CVT_LEVEL >= 3
         if (srcL - i >= 32 && maxChars - o >= 32 && asciiRun32<BigOut>(src + i, dst + 4 * o)) {
@@ -334,6 +464,14 @@ template <bool BigIn>
 Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
                      std::size_t dstL) {
     std::size_t k = 0, o = 0;
+#if XR_CVT_LEVEL >= 4
+    while (units - k >= 16 && dstL - o >= 64) {
+        const unsigned n = encode16<BigIn>(src + 4 * k, dst + o);
+        if (!n) break;
+        o += n;
+        k += 16;
+    }
+#endif
     while (units - k >= 16 && dstL - o >= 16) {
         if (asciiPack16<BigIn>(src + 4 * k, dst + o)) {
             k += 16;

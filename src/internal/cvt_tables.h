@@ -75,4 +75,20 @@ constexpr unsigned spreadLanes(unsigned m) {
     return (m & 1) | (m & 2) << 1 | (m & 4) << 2 | (m & 8) << 3;
 }
 
+// 0, 1, ..., 63: byte positions, for compressing the starts of characters.
+inline constexpr std::array<std::uint8_t, 64> kIota = [] {
+    std::array<std::uint8_t, 64> t{};
+    for (unsigned i = 0; i < 64; ++i)
+        t[i] = static_cast<std::uint8_t>(i);
+    return t;
+}();
+
+// Byte 4k + j holds k: spreads sixteen byte values over the four bytes of each lane.
+inline constexpr std::array<std::uint8_t, 64> kLaneOfByte = [] {
+    std::array<std::uint8_t, 64> t{};
+    for (unsigned i = 0; i < 64; ++i)
+        t[i] = static_cast<std::uint8_t>(i / 4);
+    return t;
+}();
+
 } // namespace xr::cvt::tables

@@ -11,7 +11,7 @@
 namespace xr::cvt {
 
 // The instruction sets a kernel may use; Scalar means no bulk kernel at all.
-enum class Kernel { Scalar, Sse2, Sse41, Avx2 };
+enum class Kernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 
 struct Progress {
     std::size_t in;  // input consumed: bytes (to UTF-32) or UTF-32 units (from UTF-32)

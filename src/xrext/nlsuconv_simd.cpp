@@ -50,7 +50,24 @@ namespace avx2 {
 } // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))), apply_to = function)
 #else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2")
+// The 512-bit intrinsics start from an undefined vector, which this warning reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+namespace avx512 {
+#define XR_CVT_LEVEL 4
+#include "internal/cvt_kernels_body.h"
+#undef XR_CVT_LEVEL
+} // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC diagnostic pop
 #pragma GCC pop_options
 #endif
 #undef XR_INLINE
@@ -61,13 +78,17 @@ namespace {
 int chosen = -1;
 
 Kernel widest() {
-    return cpu::hasAvx2() ? Kernel::Avx2 : cpu::hasSse41() ? Kernel::Sse41 : Kernel::Sse2;
+    return cpu::hasAvx512Vbmi2() ? Kernel::Avx512
+           : cpu::hasAvx2()      ? Kernel::Avx2
+           : cpu::hasSse41()     ? Kernel::Sse41
+                                 : Kernel::Sse2;
 }
 
 } // namespace
 
 bool kernelAvailable(Kernel k) {
     switch (k) {
+    case Kernel::Avx512: return cpu::hasAvx512Vbmi2();
     case Kernel::Avx2: return cpu::hasAvx2();
     case Kernel::Sse41: return cpu::hasSse41();
     default: return true;
@@ -93,6 +114,7 @@ ToKernel toUtf32Kernel(Kernel k, Source from, bool bigOut) {
     case Kernel::Sse2: return sse2::toKernel(from, bigOut);
     case Kernel::Sse41: return sse41::toKernel(from, bigOut);
     case Kernel::Avx2: return avx2::toKernel(from, bigOut);
+    case Kernel::Avx512: return avx512::toKernel(from, bigOut);
     default: return nullptr;
     }
 }
@@ -103,6 +125,7 @@ FromKernel fromUtf32Kernel(Kernel k, bool bigIn, Target to) {
     case Kernel::Sse2: return sse2::fromKernel(bigIn, to);
     case Kernel::Sse41: return sse41::fromKernel(bigIn, to);
     case Kernel::Avx2: return avx2::fromKernel(bigIn, to);
+    case Kernel::Avx512: return avx512::fromKernel(bigIn, to);
     default: return nullptr;
     }
 }

@@ -175,7 +175,7 @@ const std::vector<Bytes> kOddities = {
     {0x00, 0xDC}, {0xD8, 0x00, 0xDC, 0x00}, {0x00, 0x11, 0x00, 0x00}, {0xFF, 0xFF, 0xFF, 0xFF},
 };
 
-const Kernel kKernels[] = {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2};
+const Kernel kKernels[] = {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2, Kernel::Avx512};
 
 TEST_P(Bulk, RandomTextAtEveryOutputSizeNearTheEnd) {
     for (int round = 0; round < 60; ++round) {
@@ -241,7 +241,7 @@ TEST_P(Bulk, EveryInputAndOutputLength) {
 }
 
 std::string kernelName(const ::testing::TestParamInfo<Kernel>& info) {
-    static const char* const kNames[] = {"Scalar", "Sse2", "Sse41", "Avx2"};
+    static const char* const kNames[] = {"Scalar", "Sse2", "Sse41", "Avx2", "Avx512"};
     return kNames[static_cast<int>(info.param)];
 }
 INSTANTIATE_TEST_SUITE_P(Kernels, Bulk, ::testing::ValuesIn(kKernels), kernelName);
@@ -250,7 +250,9 @@ TEST(BulkSelection, WidestKernelIsTheDefaultAndForeignPointersAreNotRecognised) 
     EXPECT_TRUE(xr::cvt::kernelAvailable(Kernel::Scalar));
     EXPECT_TRUE(xr::cvt::kernelAvailable(Kernel::Sse2));
     EXPECT_EQ(xr::cvt::toUtf32Kernel(Kernel::Scalar, xr::cvt::Source::Utf8, true), nullptr);
-    if (__builtin_cpu_supports("avx2")) {
+    if (xr::cvt::kernelAvailable(Kernel::Avx512)) {
+        EXPECT_EQ(xr::cvt::currentKernel(), Kernel::Avx512);
+    } else if (__builtin_cpu_supports("avx2")) {
         EXPECT_EQ(xr::cvt::currentKernel(), Kernel::Avx2);
     }
 }
