@@ -1,7 +1,6 @@
 // skMemDup through the real library and the reference host's pool.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "xr/xrmem.h"
@@ -19,9 +18,7 @@ TEST(MemDup, CopiesIntoAPoolBlockAndHonoursRefusal) {
     ASSERT_NE(block, nullptr);
     EXPECT_NE(block, static_cast<const void*>(text.data()));
     EXPECT_EQ(std::string(static_cast<char*>(block), text.size()), text);
-    EXPECT_EQ(pool.blocks(), 1u);
     EXPECT_EQ(pool.used(), text.size());
-
     EXPECT_EQ(dup(text.data(), text.size(), pool.handle()), nullptr); // over the 64-byte limit
     EXPECT_EQ(dup(nullptr, 4, pool.handle()), nullptr);
     EXPECT_EQ(dup(text.data(), 4, nullptr), nullptr);
