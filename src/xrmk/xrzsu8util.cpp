@@ -100,16 +100,21 @@ std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
 // ended the run until it is passed; then it takes the next run.
 using CountStops = Stops<0xF8>;
 
-template <Isa I> std::uint64_t numChars(Bytes s, std::uint64_t sl) {
+// Counts the characters of s[0..l) that step(p, avail) walks over, a run at a time.
+template <Isa I, class Step> std::uint64_t countInRuns(Bytes s, std::uint64_t l, Step step) {
     std::uint64_t count = 0;
-    for (std::uint64_t pos = 0; pos < sl;) {
-        const Run r = structureRun<I, CountStops>(s + pos, sl - pos);
+    for (std::uint64_t pos = 0; pos < l;) {
+        const Run r = structureRun<I, CountStops>(s + pos, l - pos);
         const std::size_t c = boundaryBefore(s + pos, r.end);
         count += leadsBefore(r, c);
-        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : sl - pos);
-        for (pos += c; pos < stop; ++count) pos += stepByContinuation(s + pos, sl - pos);
+        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : l - pos);
+        for (pos += c; pos < stop && pos < l; ++count) pos += step(s + pos, l - pos);
     }
     return count;
+}
+
+template <Isa I> std::uint64_t numChars(Bytes s, std::uint64_t sl) {
+    return countInRuns<I>(s, sl, stepByContinuation);
 }
 
 // Every remaining character takes at least one byte, so the next `chars` bytes are
@@ -130,15 +135,7 @@ template <Isa I> std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
 }
 
 template <Isa I> std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {
-    std::uint64_t count = 0;
-    for (std::uint64_t pos = 0; pos < l;) {
-        const Run r = structureRun<I, CountStops>(s + pos, l - pos);
-        const std::size_t c = boundaryBefore(s + pos, r.end);
-        count += leadsBefore(r, c);
-        const std::uint64_t stop = pos + (r.bad ? r.end + 1 : l - pos);
-        for (pos += c; pos < stop && pos < l; ++count) pos += announced(s[pos]);
-    }
-    return count;
+    return countInRuns<I>(s, l, [](const std::uint8_t* p, std::size_t) { return announced(*p); });
 }
 
 template <Isa I> std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {
