@@ -7,7 +7,6 @@
 namespace {
 
 using xrtest::run;
-using xrtest::shellQuote;
 using xrtest::splitLines;
 
 const std::string kCli = XRKIT_CLI;
@@ -21,47 +20,37 @@ std::string unaddressed(const std::string& line) {
 TEST(CliDumpLogger, EnabledLinesAreTheJournalLinesWithTheLevel) {
     const std::string dir = xrtest::tempDir();
     std::string bytes;
-    for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i * 13);
+    for (int i = 0; i < 300; ++i)
+        bytes += static_cast<char>(i * 13);
     xrtest::writeFile(dir + "/in.bin", bytes);
-    const std::string file = shellQuote(dir + "/in.bin");
-    auto journal = run(kCli + " dump --prefix P " + file);
-    ASSERT_EQ(journal.exitCode, 0);
-    const auto want = splitLines(journal.out);
+    const std::string dump = kCli + " dump --prefix P " + xrtest::shellQuote(dir + "/in.bin");
+    const auto want = splitLines(run(dump).out);
     ASSERT_EQ(want.size(), 19u);
-
-    struct Case {
-        std::string options;
-        std::string tag; // empty: no line
-    } cases[] = {
-        {"--logger warn --threshold info", "[WARN] "},
-        {"--logger debug --threshold info", ""},
-        {"--logger INFO", "[INFO] "},        // no threshold: INFO and above
+    const std::pair<const char*, std::string> cases[] = {
+        {"--logger warn --threshold info", "[WARN] "}, // the logger's own level
+        {"--logger debug --threshold info", ""},       // empty: no line
+        {"--logger INFO", "[INFO] "},                  // no level: IsEnabled, INFO and above
         {"--logger trace", ""},
         {"--logger fatal --threshold off", ""},
         {"--force --threshold off", "[FORCED] "},
         {"--force", "[FORCED] "},
     };
-    for (const Case& c : cases) {
-        auto got = run(kCli + " dump --prefix P " + c.options + " " + file);
-        ASSERT_EQ(got.exitCode, 0) << c.options << ": " << got.err;
+    for (const auto& [options, tag] : cases) {
+        auto got = run(dump + " " + options);
+        ASSERT_EQ(got.exitCode, 0) << options << ": " << got.err;
         const auto lines = splitLines(got.out);
-        if (c.tag.empty()) {
-            EXPECT_TRUE(lines.empty()) << c.options;
-            continue;
-        }
-        ASSERT_EQ(lines.size(), want.size()) << c.options;
+        ASSERT_EQ(lines.size(), tag.empty() ? 0 : want.size()) << options;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            ASSERT_EQ(lines[i].rfind(c.tag + "P ", 0), 0u) << lines[i];
-            EXPECT_EQ(unaddressed(lines[i].substr(c.tag.size() + 2)),
-                      unaddressed(want[i].substr(2)));
+            ASSERT_EQ(lines[i].rfind(tag + "P ", 0), 0u) << lines[i];
+            EXPECT_EQ(unaddressed(lines[i].substr(tag.size() + 2)), unaddressed(want[i].substr(2)));
         }
     }
 }
 
 TEST(CliDumpLogger, UsageErrors) {
-    for (const char* bad : {"--logger", "--logger loud", "--logger info --force",
-                            "--logger info --reverse", "--threshold info",
-                            "--logger info --threshold 9x"})
+    for (const char* bad :
+         {"--logger", "--logger loud", "--logger info --force", "--logger info --reverse",
+          "--threshold info", "--logger info --threshold 9x"})
         EXPECT_EQ(run(kCli + " dump " + bad + " /dev/null").exitCode, 2) << bad;
 }
 
