@@ -144,7 +144,7 @@ TEST(CliConvert, CharactersCutByChunkEdgesAreCarriedOver) {
 
 // The real chunk size: a four-byte character across the first edge, at every cut.
 TEST(CliConvert, DefaultChunkEdge) {
-    const std::size_t chunk = 1 << 20;
+    const std::size_t chunk = 256 << 10;
     for (std::size_t before : {chunk - 3, chunk - 2, chunk - 1, chunk}) {
         std::string text(before, 'a');
         text += "\xF0\x9F\x98\x80\xC3\xA9z";
@@ -153,6 +153,43 @@ TEST(CliConvert, DefaultChunkEdge) {
             ASSERT_EQ(got.exitCode, 0) << got.err;
             ASSERT_TRUE(got.out == iconvert("utf-8", to, text)) << before << ' ' << to;
         }
+    }
+}
+
+// Long good runs go through the drivers in bulk; the character where a run stops is
+// judged on its own. Bad sequences far into the input, past the first chunk, and in
+// dense clusters give the same offsets and replacements as with tiny chunks, where most
+// characters are decoded one by one.
+TEST(CliConvert, BulkRunsStopAtTheSameBadSequences) {
+    std::mt19937 rng(7);
+    const std::string good = randomUtf8(rng, 90000, false);
+    const char* const kBad[] = {"\x80", "\xC3\x41", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                "\xE2\x82"};
+    for (const char* bad : kBad) {
+        std::string text = good;
+        const std::size_t at = text.size() - 1000;
+        std::size_t cut = at;
+        while ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            ++cut;
+        text.insert(cut, bad);
+        const auto got = convert("utf-8", "utf-16le", text);
+        EXPECT_EQ(got.exitCode, 1);
+        EXPECT_NE(got.err.find("utf-8 sequence at byte offset " + std::to_string(cut)),
+                  std::string::npos)
+            << got.err;
+    }
+    std::string dense;
+    for (int i = 0; i < 4000; ++i)
+        dense += randomUtf8(rng, 1 + rng() % 40, false) + kBad[rng() % std::size(kBad)];
+    for (const std::string to : {"utf-16le", "utf-32be", "ucs-2be"}) {
+        const auto bulk = convert("utf-8", to, dense, "");
+        const auto small = convert("utf-8", to, dense, "XRKIT_CONVERT_CHUNK=16 ");
+        ASSERT_EQ(bulk.exitCode, 1) << to;
+        EXPECT_EQ(bulk.err, small.err) << to;
+        const auto bulkR = convert("utf-8", to + " --replace", dense, "");
+        const auto smallR = convert("utf-8", to + " --replace", dense, "XRKIT_CONVERT_CHUNK=16 ");
+        ASSERT_EQ(bulkR.exitCode, 0) << to << bulkR.err;
+        EXPECT_TRUE(bulkR.out == smallR.out) << to;
     }
 }
 

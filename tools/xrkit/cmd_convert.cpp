@@ -320,13 +320,21 @@ class Batch {
 
 // The code points of a bulk run that need no judgement of their own: scalar values, and
 // within the BMP when the target is UCS-2.
+bool isPlain(XRUtf32 cp, XRUtf32 limit) { return cp <= limit && (cp < 0xD800 || cp > 0xDFFF); }
+
 std::size_t plainPrefix(const std::uint8_t* utf32, std::size_t chars, bool bmpOnly) {
     const XRUtf32 limit = bmpOnly ? 0xFFFF : 0x10FFFF;
-    for (std::size_t k = 0; k < chars; ++k) {
-        const XRUtf32 cp = loadBig32(utf32 + 4 * k);
-        if (cp > limit || (cp >= 0xD800 && cp <= 0xDFFF)) return k;
+    constexpr std::size_t kBlock = 64; // checked whole, without an early exit
+    std::size_t k = 0;
+    for (; k + kBlock <= chars; k += kBlock) {
+        bool plain = true;
+        for (std::size_t j = 0; j < kBlock; ++j)
+            plain &= isPlain(loadBig32(utf32 + 4 * (k + j)), limit);
+        if (!plain) break;
     }
-    return chars;
+    while (k < chars && isPlain(loadBig32(utf32 + 4 * k), limit))
+        ++k;
+    return k;
 }
 
 std::size_t utf8Length(XRUtf32 cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
@@ -338,9 +346,9 @@ std::size_t strictUtf8Prefix(const Job& job, Batch& batch, const std::uint8_t* p
     std::vector<std::uint8_t>& again = batch.scratch();
     job.codec.fromUtf32(batch.tail(), 4 * chars, again.data(), again.size(), &encodedL,
                         job.codec.utf8Writer, job.codec.utf32Reader);
+    if (std::memcmp(again.data(), p, encodedL) == 0) return encodedL;
     const std::size_t same = static_cast<std::size_t>(
         std::mismatch(again.data(), again.data() + encodedL, p).first - again.data());
-    if (same == encodedL) return encodedL;
     std::size_t bytes = 0, k = 0;
     while (k < chars && bytes + utf8Length(loadBig32(batch.tail() + 4 * k)) <= same)
         bytes += utf8Length(loadBig32(batch.tail() + 4 * k++));
