@@ -137,15 +137,13 @@ void Convert(benchmark::State& state, const Direction& d, const std::string& nam
 const bool kRegistered = [] {
     for (const Direction& d : kDirections) {
         for (const xrbench::CorpusFile& f : xrbench::corpus())
-            benchmark::RegisterBenchmark((std::string(d.name) + "/" + f.name).c_str(),
-                                         [&d, &f](benchmark::State& s) {
-                                             Convert(s, d, f.name, f.bytes);
-                                         })
+            benchmark::RegisterBenchmark(
+                (std::string(d.name) + "/" + f.name).c_str(),
+                [&d, &f](benchmark::State& s) { Convert(s, d, f.name, f.bytes); })
                 ->UseManualTime();
-        benchmark::RegisterBenchmark((std::string(d.name) + "/large").c_str(),
-                                     [&d](benchmark::State& s) {
-                                         Convert(s, d, "large", xrbench::largeText());
-                                     })
+        benchmark::RegisterBenchmark(
+            (std::string(d.name) + "/large").c_str(),
+            [&d](benchmark::State& s) { Convert(s, d, "large", xrbench::largeText()); })
             ->UseManualTime();
     }
     return true;

@@ -43,11 +43,12 @@ template <bool Swap> void copy32(const std::uint8_t* src, std::size_t n, std::ui
     } else {
         std::size_t i = 0;
 #if XR_CVT_LEVEL >= 3
-        const __m256i rev = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
-                                             1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+        const __m256i rev = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12,
+                                             3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
         for (; i + 8 <= n; i += 8) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_shuffle_epi8(v, rev));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i),
+                                _mm256_shuffle_epi8(v, rev));
         }
 #endif
         for (; i + 4 <= n; i += 4)
@@ -127,12 +128,12 @@ XR_INLINE bool wellFormedBlock(const std::uint8_t* p, std::uint64_t& starts) {
         const V v = load(p + 16 * k);
         const V cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
         const V lead2 = atLeast(v, 0xC0), lead3 = atLeast(v, 0xE0), lead4 = atLeast(v, 0xF0);
-        const V expected = _mm_or_si128(_mm_alignr_epi8(lead2, prev2, 15),
-                                        _mm_or_si128(_mm_alignr_epi8(lead3, prev3, 14),
-                                                     _mm_alignr_epi8(lead4, prev4, 13)));
-        const V badLead = _mm_or_si128(
-            atLeast(v, 0xF5),
-            _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-2)), _mm_set1_epi8(-64)));
+        const V expected = _mm_or_si128(
+            _mm_alignr_epi8(lead2, prev2, 15),
+            _mm_or_si128(_mm_alignr_epi8(lead3, prev3, 14), _mm_alignr_epi8(lead4, prev4, 13)));
+        const V badLead =
+            _mm_or_si128(atLeast(v, 0xF5),
+                         _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-2)), _mm_set1_epi8(-64)));
         bad = _mm_or_si128(bad, _mm_or_si128(_mm_xor_si128(expected, cont), badLead));
         starts |= std::uint64_t{~byteMask(cont) & 0xFFFF} << (16 * k);
         prev2 = lead2;
@@ -150,10 +151,10 @@ XR_INLINE unsigned decodeStep(const std::uint8_t* p, unsigned ahead, std::uint8_
     const unsigned step = tables::kDecodeStep[ahead & 0xFFF];
     const unsigned chars = step & 7;
     const V v = load(p);
-    const V payloadMask = _mm_shuffle_epi8(
-        _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F, 0x3F, 0x3F, 0x1F, 0x1F,
-                      0x0F, 0x07),
-        _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F)));
+    const V payloadMask =
+        _mm_shuffle_epi8(_mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F,
+                                       0x3F, 0x3F, 0x1F, 0x1F, 0x0F, 0x07),
+                         _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F)));
     const V lanes = _mm_shuffle_epi8(_mm_and_si128(v, payloadMask),
                                      load(tables::kDecodeShuffle[step >> 8].data()));
     // Per lane: b0 + b1 * 2^6 in each half, then low + high * 2^12.
@@ -178,24 +179,29 @@ XR_INLINE unsigned decodeStep(const std::uint8_t* p, unsigned ahead, std::uint8_
 // at or past byte 32) keep the table lookups of one from waiting on the other.
 template <bool BigOut>
 XR_INLINE std::size_t decodeBlock(const std::uint8_t* p, std::uint64_t starts, std::uint8_t* dst,
-                        std::size_t& chars) {
+                                  std::size_t& chars) {
     const unsigned mid = 32 + static_cast<unsigned>(__builtin_ctzll(starts >> 32));
     const std::uint64_t firstHalf = starts & ((std::uint64_t{2} << mid) - 1);
     unsigned a = 0, b = mid;
     std::uint8_t* outA = dst;
-    std::uint8_t* outB = dst + 4 * static_cast<unsigned>(__builtin_popcountll(starts & ((std::uint64_t{1} << mid) - 1)));
+    std::uint8_t* outB =
+        dst +
+        4 * static_cast<unsigned>(__builtin_popcountll(starts & ((std::uint64_t{1} << mid) - 1)));
     while (a < mid) {
-        const unsigned sa = decodeStep<BigOut>(p + a, static_cast<unsigned>(firstHalf >> (a + 1)), outA);
+        const unsigned sa =
+            decodeStep<BigOut>(p + a, static_cast<unsigned>(firstHalf >> (a + 1)), outA);
         a += (sa >> 3) & 31;
         outA += 4 * (sa & 7);
         if (b <= 48) {
-            const unsigned sb = decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
+            const unsigned sb =
+                decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
             b += (sb >> 3) & 31;
             outB += 4 * (sb & 7);
         }
     }
     while (b <= 48) {
-        const unsigned sb = decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
+        const unsigned sb =
+            decodeStep<BigOut>(p + b, static_cast<unsigned>(starts >> (b + 1)), outB);
         b += (sb >> 3) & 31;
         outB += 4 * (sb & 7);
     }
@@ -214,8 +220,8 @@ XR_INLINE W bytesW(int b) {
     return _mm512_set1_epi8(static_cast<char>(b));
 }
 XR_INLINE W swap32W(W v) {
-    return _mm512_shuffle_epi8(
-        v, _mm512_broadcast_i32x4(_mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12)));
+    return _mm512_shuffle_epi8(v, _mm512_broadcast_i32x4(_mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11,
+                                                                       10, 9, 8, 15, 14, 13, 12)));
 }
 template <bool Big> XR_INLINE W units32W(W v) {
     return Big ? swap32W(v) : v;
@@ -249,19 +255,22 @@ XR_INLINE bool decodeBlock64(const std::uint8_t* p, std::uint8_t* dst, std::size
     // The lead byte keeps its payload bits; the right shift drops the bytes a lane holds
     // beyond its character (18, 12, 6 or 0 bits by length).
     const W payload = _mm512_and_si512(
-        v, byNibble(v, _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F, 0x3F,
-                                     0x3F, 0x1F, 0x1F, 0x0F, 0x07)));
-    const W shifts = byNibble(v, _mm_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0));
+        v, byNibble(v, _mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F, 0x3F,
+                                     0x3F, 0x3F, 0x1F, 0x1F, 0x0F, 0x07)));
+    const W shifts =
+        byNibble(v, _mm_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0));
     const W spread = loadW(tables::kLaneOfByte.data());
     for (std::size_t g = 0; g < chars; g += 16) {
         // Lane k: the bytes at start + 3, + 2, + 1, + 0, lowest first.
         const W at = _mm512_add_epi8(
             _mm512_permutexvar_epi8(_mm512_add_epi8(spread, bytesW(static_cast<int>(g))), first),
             _mm512_set1_epi32(0x00010203));
-        const W lanes = _mm512_and_si512(_mm512_permutexvar_epi8(at, payload), _mm512_set1_epi32(static_cast<int>(0xFF3F3F3Fu)));
+        const W lanes = _mm512_and_si512(_mm512_permutexvar_epi8(at, payload),
+                                         _mm512_set1_epi32(static_cast<int>(0xFF3F3F3Fu)));
         const W whole = _mm512_madd_epi16(_mm512_maddubs_epi16(lanes, _mm512_set1_epi16(0x4001)),
                                           _mm512_set1_epi32(0x10000001));
-        const W cps = _mm512_srlv_epi32(whole, _mm512_srli_epi32(_mm512_permutexvar_epi8(at, shifts), 24));
+        const W cps =
+            _mm512_srlv_epi32(whole, _mm512_srli_epi32(_mm512_permutexvar_epi8(at, shifts), 24));
         const std::size_t left = chars - g;
         const __mmask16 m = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
         _mm512_mask_storeu_epi32(dst + 4 * g, m, units32W<BigOut>(cps));
@@ -300,18 +309,21 @@ template <bool BigIn> XR_INLINE unsigned encode16(const std::uint8_t* src, std::
     // As in encodeStep: six-bit groups lowest first, markers, then lead byte first.
     W w = _mm512_or_si512(_mm512_or_si512(field(0, 0x3F), field(2, 0x3F00)),
                           _mm512_or_si512(field(4, 0x3F0000), field(6, 0x3F000000)));
-    w = _mm512_or_si512(w, _mm512_maskz_and_epi32(static_cast<__mmask16>(~ge80), cp, _mm512_set1_epi32(0x40)));
+    w = _mm512_or_si512(
+        w, _mm512_maskz_and_epi32(static_cast<__mmask16>(~ge80), cp, _mm512_set1_epi32(0x40)));
     const W marks = _mm512_xor_si512(
         _mm512_maskz_mov_epi32(ge80, _mm512_set1_epi32(0xC080)),
-        _mm512_xor_si512(_mm512_maskz_mov_epi32(ge800, _mm512_set1_epi32(0xE04000)),
-                         _mm512_maskz_mov_epi32(ge10000, _mm512_set1_epi32(static_cast<int>(0xF0600000u)))));
+        _mm512_xor_si512(
+            _mm512_maskz_mov_epi32(ge800, _mm512_set1_epi32(0xE04000)),
+            _mm512_maskz_mov_epi32(ge10000, _mm512_set1_epi32(static_cast<int>(0xF0600000u)))));
     const W leadFirst = swap32W(_mm512_or_si512(w, marks));
     // Lane byte j is kept when j >= 4 - length.
     W skip = _mm512_set1_epi32(3);
     skip = _mm512_mask_sub_epi32(skip, ge80, skip, _mm512_set1_epi32(1));
     skip = _mm512_mask_sub_epi32(skip, ge800, skip, _mm512_set1_epi32(1));
     skip = _mm512_mask_sub_epi32(skip, ge10000, skip, _mm512_set1_epi32(1));
-    skip = _mm512_shuffle_epi8(skip, _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)));
+    skip = _mm512_shuffle_epi8(skip, _mm512_broadcast_i32x4(_mm_setr_epi8(
+                                         0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)));
     const std::uint64_t keep = _mm512_cmpge_epu8_mask(_mm512_set1_epi32(0x03020100), skip);
     const unsigned n = static_cast<unsigned>(__builtin_popcountll(keep));
     _mm512_mask_storeu_epi8(dst, n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1,
@@ -385,7 +397,8 @@ Progress utf16ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* d
                                       _mm_set1_epi16(static_cast<short>(0xD800)));
         if (const unsigned m = byteMask(sur)) {
             for (unsigned n = static_cast<unsigned>(__builtin_ctz(m)) / 2; n; --n, ++i) {
-                const std::uint32_t w = toBig(load16<BigIn ? Order::Big : Order::Little>(src + 2 * i), BigOut);
+                const std::uint32_t w =
+                    toBig(load16 < BigIn ? Order::Big : Order::Little > (src + 2 * i), BigOut);
                 std::memcpy(dst + 4 * i, &w, 4);
             }
             break;
@@ -493,24 +506,36 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
 
 inline ToKernel toKernel(Source from, bool bigOut) {
     switch (from) {
-    case Source::Utf8: return bigOut ? utf8ToUtf32<true> : utf8ToUtf32<false>;
-    case Source::Utf16Big: return bigOut ? utf16ToUtf32<true, true> : utf16ToUtf32<true, false>;
-    case Source::Utf16Little: return bigOut ? utf16ToUtf32<false, true> : utf16ToUtf32<false, false>;
-    case Source::Utf32Big: return bigOut ? utf32ToUtf32<true, true> : utf32ToUtf32<true, false>;
-    case Source::Utf32Little: return bigOut ? utf32ToUtf32<false, true> : utf32ToUtf32<false, false>;
+    case Source::Utf8:
+        return bigOut ? utf8ToUtf32<true> : utf8ToUtf32<false>;
+    case Source::Utf16Big:
+        return bigOut ? utf16ToUtf32<true, true> : utf16ToUtf32<true, false>;
+    case Source::Utf16Little:
+        return bigOut ? utf16ToUtf32<false, true> : utf16ToUtf32<false, false>;
+    case Source::Utf32Big:
+        return bigOut ? utf32ToUtf32<true, true> : utf32ToUtf32<true, false>;
+    case Source::Utf32Little:
+        return bigOut ? utf32ToUtf32<false, true> : utf32ToUtf32<false, false>;
     }
     return nullptr;
 }
 
 template <bool BigIn> FromKernel fromKernelFor(Target to) {
     switch (to) {
-    case Target::Utf32Big: return utf32ToUtf32Units<BigIn, true>;
-    case Target::Utf32Little: return utf32ToUtf32Units<BigIn, false>;
-    case Target::Ucs2Little: return utf32ToUtf16<BigIn, false, false>;
-    case Target::Ucs2Big: return utf32ToUtf16<BigIn, true, false>;
-    case Target::Utf16Little: return utf32ToUtf16<BigIn, false, true>;
-    case Target::Utf16Big: return utf32ToUtf16<BigIn, true, true>;
-    case Target::Utf8: return utf32ToUtf8<BigIn>;
+    case Target::Utf32Big:
+        return utf32ToUtf32Units<BigIn, true>;
+    case Target::Utf32Little:
+        return utf32ToUtf32Units<BigIn, false>;
+    case Target::Ucs2Little:
+        return utf32ToUtf16<BigIn, false, false>;
+    case Target::Ucs2Big:
+        return utf32ToUtf16<BigIn, true, false>;
+    case Target::Utf16Little:
+        return utf32ToUtf16<BigIn, false, true>;
+    case Target::Utf16Big:
+        return utf32ToUtf16<BigIn, true, true>;
+    case Target::Utf8:
+        return utf32ToUtf8<BigIn>;
     }
     return nullptr;
 }

@@ -22,7 +22,8 @@ inline constexpr std::array<Shuffle, 256> kDecodeShuffle = [] {
         for (unsigned k = 0; k < 4; ++k) {
             const unsigned len = lengthOf(code, k);
             for (unsigned j = 0; j < 4; ++j)
-                t[code][4 * k + j] = static_cast<std::uint8_t>(j < len ? start + len - 1 - j : 0x80);
+                t[code][4 * k + j] =
+                    static_cast<std::uint8_t>(j < len ? start + len - 1 - j : 0x80);
             start += len;
         }
     }

@@ -1,6 +1,6 @@
 // Whole-buffer conversion through a pair of one-character converters (in bulk when they
-// are the library's own), plus the buffer-level utilities: same-encoding copy, the strict one-sequence UTF-8 test, and
-// the UTF-8 size of XRChar text.
+// are the library's own), plus the buffer-level utilities: same-encoding copy, the strict
+// one-sequence UTF-8 test, and the UTF-8 size of XRChar text.
 #include <cstring>
 
 #include "internal/converters.h"
@@ -27,7 +27,8 @@ XRStatus toUtf32(const XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize dest
         const XRMemSize capacity = destL / 4;
         do {
             if (bulk) {
-                const Progress p = bulk(src + offset, srcL - offset, dest + 4 * count, capacity - count);
+                const Progress p =
+                    bulk(src + offset, srcL - offset, dest + 4 * count, capacity - count);
                 offset += p.in;
                 count += p.out;
                 outLeft -= 4 * p.out;
@@ -123,8 +124,7 @@ struct ReaderRow {
     XRCvtReader reader;
     Route toBig, toLittle; // with COPY_UTF32, COPY_UTF32_SWAP
 };
-template <class Reader, xr::cvt::Source S>
-constexpr ReaderRow readerRow(XRCvtReader r) {
+template <class Reader, xr::cvt::Source S> constexpr ReaderRow readerRow(XRCvtReader r) {
     return {r, toUtf32Route<Reader, S, kBig>, toUtf32Route<Reader, S, kLittle>};
 }
 
@@ -208,7 +208,8 @@ XRStatus ConvertToUTF32(XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize des
 
 XRStatus ConvertFromUTF32(XRUtf8* src, XRMemSize srcL, XRUtf8* dest, XRMemSize destL,
                           XRMemSize* usedL, XRCvtWriter CVT2, XRCvtReader preConv) {
-    if (const Route bulk = routeFromUtf32(CVT2, preConv)) return bulk(src, srcL, dest, destL, usedL);
+    if (const Route bulk = routeFromUtf32(CVT2, preConv))
+        return bulk(src, srcL, dest, destL, usedL);
     return fromUtf32(src, srcL, dest, destL, usedL, CVT2, preConv);
 }
 

@@ -50,7 +50,9 @@ namespace avx2 {
 } // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))), apply_to = function)
+#pragma clang attribute push(                                                                      \
+    __attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))),           \
+    apply_to = function)
 #else
 #pragma GCC pop_options
 #pragma GCC push_options
@@ -88,10 +90,14 @@ Kernel widest() {
 
 bool kernelAvailable(Kernel k) {
     switch (k) {
-    case Kernel::Avx512: return cpu::hasAvx512Vbmi2();
-    case Kernel::Avx2: return cpu::hasAvx2();
-    case Kernel::Sse41: return cpu::hasSse41();
-    default: return true;
+    case Kernel::Avx512:
+        return cpu::hasAvx512Vbmi2();
+    case Kernel::Avx2:
+        return cpu::hasAvx2();
+    case Kernel::Sse41:
+        return cpu::hasSse41();
+    default:
+        return true;
     }
 }
 
@@ -111,22 +117,32 @@ void setKernel(Kernel k) {
 ToKernel toUtf32Kernel(Kernel k, Source from, bool bigOut) {
     if (!kernelAvailable(k)) return nullptr;
     switch (k) {
-    case Kernel::Sse2: return sse2::toKernel(from, bigOut);
-    case Kernel::Sse41: return sse41::toKernel(from, bigOut);
-    case Kernel::Avx2: return avx2::toKernel(from, bigOut);
-    case Kernel::Avx512: return avx512::toKernel(from, bigOut);
-    default: return nullptr;
+    case Kernel::Sse2:
+        return sse2::toKernel(from, bigOut);
+    case Kernel::Sse41:
+        return sse41::toKernel(from, bigOut);
+    case Kernel::Avx2:
+        return avx2::toKernel(from, bigOut);
+    case Kernel::Avx512:
+        return avx512::toKernel(from, bigOut);
+    default:
+        return nullptr;
     }
 }
 
 FromKernel fromUtf32Kernel(Kernel k, bool bigIn, Target to) {
     if (!kernelAvailable(k)) return nullptr;
     switch (k) {
-    case Kernel::Sse2: return sse2::fromKernel(bigIn, to);
-    case Kernel::Sse41: return sse41::fromKernel(bigIn, to);
-    case Kernel::Avx2: return avx2::fromKernel(bigIn, to);
-    case Kernel::Avx512: return avx512::fromKernel(bigIn, to);
-    default: return nullptr;
+    case Kernel::Sse2:
+        return sse2::fromKernel(bigIn, to);
+    case Kernel::Sse41:
+        return sse41::fromKernel(bigIn, to);
+    case Kernel::Avx2:
+        return avx2::fromKernel(bigIn, to);
+    case Kernel::Avx512:
+        return avx512::fromKernel(bigIn, to);
+    default:
+        return nullptr;
     }
 }
 

@@ -163,8 +163,8 @@ TEST(CliConvert, DefaultChunkEdge) {
 TEST(CliConvert, BulkRunsStopAtTheSameBadSequences) {
     std::mt19937 rng(7);
     const std::string good = randomUtf8(rng, 90000, false);
-    const char* const kBad[] = {"\x80", "\xC3\x41", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                "\xE2\x82"};
+    const char* const kBad[] = {"\x80",         "\xC3\x41",         "\xE0\x80\x80",
+                                "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"};
     for (const char* bad : kBad) {
         std::string text = good;
         const std::size_t at = text.size() - 1000;

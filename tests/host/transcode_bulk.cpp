@@ -43,8 +43,9 @@ template <class Call> Timed bestOf(int runs, std::size_t outSize, Call call) {
     for (int r = 0; r < runs; ++r) {
         const auto t0 = std::chrono::steady_clock::now();
         t.rc = call(t.out.data(), &t.used);
-        t.seconds = std::min(
-            t.seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        t.seconds =
+            std::min(t.seconds,
+                     std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     return t;
 }

@@ -33,8 +33,14 @@ struct Writer {
     const char* name;
     XRCvtWriter own, foreign;
 };
-#define XR_READER(f) Reader{#f, f, foreignReader<f>}
-#define XR_WRITER(f) Writer{#f, f, foreignWriter<f>}
+#define XR_READER(f)                                                                               \
+    Reader {                                                                                       \
+#f, f, foreignReader < f>                                                                  \
+    }
+#define XR_WRITER(f)                                                                               \
+    Writer {                                                                                       \
+#f, f, foreignWriter < f>                                                                  \
+    }
 const Reader kReaders[] = {XR_READER(UTF8_UTF32), XR_READER(UTF16_UTF32),
                            XR_READER(UTF16_UTF32_SWAP), XR_READER(COPY_UTF32b),
                            XR_READER(COPY_UTF32b_SWAP)};
@@ -73,9 +79,10 @@ class Bulk : public ::testing::TestWithParam<Kernel> {
     // Both drivers, every pairing with `in` as input, at the output size destL.
     void compareTo(const Reader& r, const Bytes& in, XRMemSize destL) {
         for (const Writer& w : kUtf32Writers) {
-            const Outcome fast = run([&](auto... a) { return ConvertToUTF32(a..., r.own, w.own); }, in, destL);
-            const Outcome ref = run([&](auto... a) { return ConvertToUTF32(a..., r.foreign, w.foreign); },
-                                in, destL);
+            const Outcome fast =
+                run([&](auto... a) { return ConvertToUTF32(a..., r.own, w.own); }, in, destL);
+            const Outcome ref = run(
+                [&](auto... a) { return ConvertToUTF32(a..., r.foreign, w.foreign); }, in, destL);
             expectSame(fast, ref, r.name, w.name, in, destL);
         }
     }
@@ -84,13 +91,14 @@ class Bulk : public ::testing::TestWithParam<Kernel> {
             for (const Writer& w : kWriters) {
                 const Outcome fast =
                     run([&](auto... a) { return ConvertFromUTF32(a..., w.own, r.own); }, in, destL);
-                const Outcome ref = run(
-                    [&](auto... a) { return ConvertFromUTF32(a..., w.foreign, r.foreign); }, in, destL);
+                const Outcome ref =
+                    run([&](auto... a) { return ConvertFromUTF32(a..., w.foreign, r.foreign); }, in,
+                        destL);
                 expectSame(fast, ref, r.name, w.name, in, destL);
             }
     }
-    void expectSame(const Outcome& fast, const Outcome& ref, const char* r, const char* w, const Bytes& in,
-                    XRMemSize destL) {
+    void expectSame(const Outcome& fast, const Outcome& ref, const char* r, const char* w,
+                    const Bytes& in, XRMemSize destL) {
         ++cases_;
         if (fast.rc == ref.rc && fast.used == ref.used && fast.out == ref.out) return;
         std::string hex;
@@ -116,17 +124,21 @@ std::mt19937 rng(20240607);
 // Code points weighted towards the runs real text has, with the odd value from the
 // edges of each UTF-8 length, the surrogates and beyond U+10FFFF.
 XRUtf32 randomCodePoint(unsigned script) {
-    static constexpr XRUtf32 kEdges[] = {0,      0x7F,   0x80,    0x7FF,    0x800,    0xD7FF,
-                                         0xD800, 0xDBFF, 0xDC00,  0xDFFF,   0xFFFF,   0x10000,
+    static constexpr XRUtf32 kEdges[] = {0,        0x7F,     0x80,     0x7FF,    0x800,     0xD7FF,
+                                         0xD800,   0xDBFF,   0xDC00,   0xDFFF,   0xFFFF,    0x10000,
                                          0x10FFFF, 0x110000, 0x1FFFFF, 0x200000, 0xFFFFFFFF};
     const unsigned roll = rng() % 64;
     if (roll == 0) return kEdges[rng() % std::size(kEdges)];
     if (roll < 16) return 0x20 + rng() % 0x5F;
     switch (script % 4) {
-    case 0: return 0x20 + rng() % 0x5F;
-    case 1: return 0x400 + rng() % 0x100;
-    case 2: return 0x4E00 + rng() % 0x5000;
-    default: return 0x1F600 + rng() % 0x50;
+    case 0:
+        return 0x20 + rng() % 0x5F;
+    case 1:
+        return 0x400 + rng() % 0x100;
+    case 2:
+        return 0x4E00 + rng() % 0x5000;
+    default:
+        return 0x1F600 + rng() % 0x50;
     }
 }
 
@@ -168,14 +180,32 @@ Bytes encode(const std::vector<XRUtf32>& cps, XRCvtReader reader) {
 // Sequences each reader treats specially: bad leads, short and lax sequences, lone and
 // reversed surrogates, values beyond U+10FFFF.
 const std::vector<Bytes> kOddities = {
-    {0x80},       {0xBF, 0x80},       {0xC0, 0x80},       {0xC1, 0xBF}, {0xC3, 0x41},
-    {0xE2, 0x82}, {0xE2, 0x41, 0x41}, {0xED, 0xA0, 0x80}, {0xE0, 0x80, 0x80},
-    {0xF0, 0x9F, 0x98}, {0xF4, 0x90, 0x80, 0x80}, {0xF5, 0x80}, {0xF8, 0x88, 0x80, 0x80, 0x80},
-    {0xFE},       {0xFF, 0xFF},       {0xD8, 0x3D},       {0xDE, 0x00}, {0x3D, 0xD8, 0x41, 0x00},
-    {0x00, 0xDC}, {0xD8, 0x00, 0xDC, 0x00}, {0x00, 0x11, 0x00, 0x00}, {0xFF, 0xFF, 0xFF, 0xFF},
+    {0x80},
+    {0xBF, 0x80},
+    {0xC0, 0x80},
+    {0xC1, 0xBF},
+    {0xC3, 0x41},
+    {0xE2, 0x82},
+    {0xE2, 0x41, 0x41},
+    {0xED, 0xA0, 0x80},
+    {0xE0, 0x80, 0x80},
+    {0xF0, 0x9F, 0x98},
+    {0xF4, 0x90, 0x80, 0x80},
+    {0xF5, 0x80},
+    {0xF8, 0x88, 0x80, 0x80, 0x80},
+    {0xFE},
+    {0xFF, 0xFF},
+    {0xD8, 0x3D},
+    {0xDE, 0x00},
+    {0x3D, 0xD8, 0x41, 0x00},
+    {0x00, 0xDC},
+    {0xD8, 0x00, 0xDC, 0x00},
+    {0x00, 0x11, 0x00, 0x00},
+    {0xFF, 0xFF, 0xFF, 0xFF},
 };
 
-const Kernel kKernels[] = {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2, Kernel::Avx512};
+const Kernel kKernels[] = {Kernel::Scalar, Kernel::Sse2, Kernel::Sse41, Kernel::Avx2,
+                           Kernel::Avx512};
 
 TEST_P(Bulk, RandomTextAtEveryOutputSizeNearTheEnd) {
     for (int round = 0; round < 60; ++round) {

@@ -35,28 +35,32 @@ using LegalTest = XRBoolean (*)(XRUtf8Ptr, XRMemSize, XRMemSize*);
 
 // The library's functions that one run uses.
 struct Codec {
-    XRCvtReader reader = nullptr; // the encoding's reader into code points
+    XRCvtReader reader = nullptr;    // the encoding's reader into code points
     UnitReader unitReader = nullptr; // UCS-2: one unit, no pairing
     XRCvtWriter writer = nullptr;
-    XRCvtWriter utf32Writer = nullptr;  // code points into the UTF-32 batch
-    XRCvtReader utf32Reader = nullptr;  // and out of it
+    XRCvtWriter utf32Writer = nullptr; // code points into the UTF-32 batch
+    XRCvtReader utf32Reader = nullptr; // and out of it
     LegalTest isLegal = nullptr;
     decltype(&ConvertFromUTF32) fromUtf32 = nullptr;
     decltype(&ConvertToUTF32) toUtf32 = nullptr;
-    XRCvtWriter utf8Writer = nullptr; // re-encodes UTF-8 runs to prove them strict
+    XRCvtWriter utf8Writer = nullptr;                 // re-encodes UTF-8 runs to prove them strict
     decltype(&xrzsu8Decode) modifiedDecode = nullptr; // CESU-8 and modified UTF-8
     decltype(&xrzsu8Encode) modifiedEncode = nullptr;
-    XRFlags modifiedOpt = 0;                          // the source's option bits
+    XRFlags modifiedOpt = 0; // the source's option bits
 };
 
 struct Decoded {
     XRUtf32 cp;
-    std::size_t step;      // input bytes the character (or the bad sequence) occupies
-    const char* problem;   // null for a good character
+    std::size_t step;    // input bytes the character (or the bad sequence) occupies
+    const char* problem; // null for a good character
 };
 
-Decoded good(XRUtf32 cp, XRMemSize step) { return {cp, static_cast<std::size_t>(step), nullptr}; }
-Decoded bad(std::size_t step, const char* problem) { return {kReplacement, step, problem}; }
+Decoded good(XRUtf32 cp, XRMemSize step) {
+    return {cp, static_cast<std::size_t>(step), nullptr};
+}
+Decoded bad(std::size_t step, const char* problem) {
+    return {kReplacement, step, problem};
+}
 
 // Strict UTF-8: the lax reader finds the extent, isLegalUTF8 judges it, and a bad
 // sequence ends at its first bad continuation byte.
@@ -79,13 +83,18 @@ Decoded decodeUtf16(const Codec& c, XRUtf8* p, std::size_t avail) {
     XRUtf32 cp = 0;
     XRMemSize used = 0;
     switch (c.reader(p, avail, &cp, &used)) {
-    case 0: return good(cp, used);
-    case XRStatusTruncatedSequence: return bad(avail, "truncated");
-    default: return bad(used, "invalid");
+    case 0:
+        return good(cp, used);
+    case XRStatusTruncatedSequence:
+        return bad(avail, "truncated");
+    default:
+        return bad(used, "invalid");
     }
 }
 
-bool isScalarValue(XRUtf32 cp) { return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
+bool isScalarValue(XRUtf32 cp) {
+    return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+}
 
 Decoded decodeUtf32(const Codec& c, XRUtf8* p, std::size_t avail) {
     XRUtf32 cp = 0;
@@ -107,7 +116,8 @@ bool isSurrogateSequence(const XRUtf8* p, XRUtf8 low, XRUtf8 high) {
 // CESU-8 and modified UTF-8: a surrogate pair goes through xrzsu8Decode, C0 80 is NUL
 // in modified UTF-8, and everything else is strict UTF-8 without four-byte forms.
 Decoded decodeModified(const Codec& c, XRUtf8* p, std::size_t avail) {
-    if (avail >= 6 && isSurrogateSequence(p, 0xA0, 0xAF) && isSurrogateSequence(p + 3, 0xB0, 0xBF)) {
+    if (avail >= 6 && isSurrogateSequence(p, 0xA0, 0xAF) &&
+        isSurrogateSequence(p + 3, 0xB0, 0xBF)) {
         XRUtf8 four[4];
         XRMemSize n = 0, used = 0;
         XRUtf32 cp = 0;
@@ -146,11 +156,13 @@ const Encoding kEncodings[] = {
 
 const Encoding& findEncoding(const std::string& name) {
     std::string lower;
-    for (char ch : name) lower += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+    for (char ch : name)
+        lower += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
     for (const auto& e : kEncodings)
         if (lower == e.name) return e;
     std::string known;
-    for (const auto& e : kEncodings) known += std::string(known.empty() ? "" : ", ") + e.name;
+    for (const auto& e : kEncodings)
+        known += std::string(known.empty() ? "" : ", ") + e.name;
     throw UsageError("unknown encoding '" + name + "' (known: " + known + ")");
 }
 
@@ -179,7 +191,9 @@ Codec resolve(const xrhost::Library& lib, const Encoding& from, const Encoding& 
     return c;
 }
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 // The output file appears only when the conversion succeeds: bytes go to a temporary
 // beside it, renamed over it at the end and removed on any failure.
@@ -294,8 +308,9 @@ class Batch {
     }
     void flush() {
         XRMemSize encodedL = 0;
-        const XRStatus rc = job_.codec.fromUtf32(utf32_.data(), used_, encoded_.data(), encoded_.size(),
-                                                 &encodedL, job_.codec.writer, job_.codec.utf32Reader);
+        const XRStatus rc =
+            job_.codec.fromUtf32(utf32_.data(), used_, encoded_.data(), encoded_.size(), &encodedL,
+                                 job_.codec.writer, job_.codec.utf32Reader);
         if (rc != 0) throw DataError("conversion failed with status " + std::to_string(rc));
         used_ = 0;
         if (job_.to.modified >= 0) {
@@ -320,7 +335,9 @@ class Batch {
 
 // The code points of a bulk run that need no judgement of their own: scalar values, and
 // within the BMP when the target is UCS-2.
-bool isPlain(XRUtf32 cp, XRUtf32 limit) { return cp <= limit && (cp < 0xD800 || cp > 0xDFFF); }
+bool isPlain(XRUtf32 cp, XRUtf32 limit) {
+    return cp <= limit && (cp < 0xD800 || cp > 0xDFFF);
+}
 
 std::size_t plainPrefix(const std::uint8_t* utf32, std::size_t chars, bool bmpOnly) {
     const XRUtf32 limit = bmpOnly ? 0xFFFF : 0x10FFFF;
@@ -337,11 +354,14 @@ std::size_t plainPrefix(const std::uint8_t* utf32, std::size_t chars, bool bmpOn
     return k;
 }
 
-std::size_t utf8Length(XRUtf32 cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+std::size_t utf8Length(XRUtf32 cp) {
+    return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
 
 // How many of `chars` code points decoded from UTF-8 at p were strict (their shortest
 // form is exactly the input), and the bytes they occupy.
-std::size_t strictUtf8Prefix(const Job& job, Batch& batch, const std::uint8_t* p, std::size_t& chars) {
+std::size_t strictUtf8Prefix(const Job& job, Batch& batch, const std::uint8_t* p,
+                             std::size_t& chars) {
     XRMemSize encodedL = 0;
     std::vector<std::uint8_t>& again = batch.scratch();
     job.codec.fromUtf32(batch.tail(), 4 * chars, again.data(), again.size(), &encodedL,
@@ -419,7 +439,8 @@ void convertStream(const Job& job, Input& in, Output& out) {
                                    : std::min(2 * window, bytes.size());
             if (pos == have || (!atEnd && have - pos < kMaxSequence)) break;
             if (taken == avail) continue;
-            pos += decodeOne(job, batch, bytes.data() + pos, have - pos, in.displayName(), base + pos);
+            pos +=
+                decodeOne(job, batch, bytes.data() + pos, have - pos, in.displayName(), base + pos);
         }
         batch.flush();
         std::memmove(bytes.data(), bytes.data() + pos, have - pos);
