@@ -114,36 +114,42 @@ void setKernel(Kernel k) {
     __atomic_store_n(&chosen, static_cast<int>(k), __ATOMIC_RELAXED);
 }
 
-ToKernel toUtf32Kernel(Kernel k, Source from, bool bigOut) {
+namespace {
+
+struct KernelSet {
+    ToKernel (*to)(Source, bool);
+    FromKernel (*from)(bool, Target);
+};
+
+const KernelSet* setOf(Kernel k) {
+    static constexpr KernelSet kSse2{sse2::toKernel, sse2::fromKernel},
+        kSse41{sse41::toKernel, sse41::fromKernel}, kAvx2{avx2::toKernel, avx2::fromKernel},
+        kAvx512{avx512::toKernel, avx512::fromKernel};
     if (!kernelAvailable(k)) return nullptr;
     switch (k) {
     case Kernel::Sse2:
-        return sse2::toKernel(from, bigOut);
+        return &kSse2;
     case Kernel::Sse41:
-        return sse41::toKernel(from, bigOut);
+        return &kSse41;
     case Kernel::Avx2:
-        return avx2::toKernel(from, bigOut);
+        return &kAvx2;
     case Kernel::Avx512:
-        return avx512::toKernel(from, bigOut);
+        return &kAvx512;
     default:
         return nullptr;
     }
 }
 
+} // namespace
+
+ToKernel toUtf32Kernel(Kernel k, Source from, bool bigOut) {
+    const KernelSet* set = setOf(k);
+    return set ? set->to(from, bigOut) : nullptr;
+}
+
 FromKernel fromUtf32Kernel(Kernel k, bool bigIn, Target to) {
-    if (!kernelAvailable(k)) return nullptr;
-    switch (k) {
-    case Kernel::Sse2:
-        return sse2::fromKernel(bigIn, to);
-    case Kernel::Sse41:
-        return sse41::fromKernel(bigIn, to);
-    case Kernel::Avx2:
-        return avx2::fromKernel(bigIn, to);
-    case Kernel::Avx512:
-        return avx512::fromKernel(bigIn, to);
-    default:
-        return nullptr;
-    }
+    const KernelSet* set = setOf(k);
+    return set ? set->from(bigIn, to) : nullptr;
 }
 
 } // namespace xr::cvt
