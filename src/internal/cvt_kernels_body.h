@@ -385,49 +385,85 @@ Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* ds
     return {i, o};
 }
 
-// UTF-16 into UTF-32, eight units at a time up to the first surrogate.
+XR_INLINE V surrogates(V u) {
+    return _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xF800))),
+                           _mm_set1_epi16(static_cast<short>(0xD800)));
+}
+
+template <bool Big> XR_INLINE void put32(std::uint8_t* p, std::uint32_t v) {
+    v = toBig(v, Big);
+    std::memcpy(p, &v, 4);
+}
+template <bool Big> XR_INLINE void put16(std::uint8_t* p, std::uint32_t v) {
+    const auto u =
+        static_cast<std::uint16_t>(Big ? __builtin_bswap16(static_cast<std::uint16_t>(v)) : v);
+    std::memcpy(p, &u, 2);
+}
+
+// UTF-16 into UTF-32, eight units at a time; a block with surrogates goes unit by unit,
+// each well-formed pair as one character, and a lone surrogate is left to the caller.
 template <bool BigIn, bool BigOut>
 Progress utf16ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
                       std::size_t maxChars) {
+    constexpr Order kIn = BigIn ? Order::Big : Order::Little;
     const V z = _mm_setzero_si128();
-    std::size_t i = 0; // units, each one character
-    while (srcL - 2 * i >= 16 && maxChars - i >= 8) {
-        const V u = units16<BigIn>(load(src + 2 * i));
-        const V sur = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xF800))),
-                                      _mm_set1_epi16(static_cast<short>(0xD800)));
-        if (const unsigned m = byteMask(sur)) {
-            for (unsigned n = static_cast<unsigned>(__builtin_ctz(m)) / 2; n; --n, ++i) {
-                const std::uint32_t w =
-                    toBig(load16 < BigIn ? Order::Big : Order::Little > (src + 2 * i), BigOut);
-                std::memcpy(dst + 4 * i, &w, 4);
-            }
-            break;
+    std::size_t i = 0, o = 0; // bytes in, characters out
+    while (srcL - i >= 16 && maxChars - o >= 8) {
+        const V u = units16<BigIn>(load(src + i));
+        const unsigned m = byteMask(surrogates(u));
+        if (m == 0) {
+            store(dst + 4 * o, units32<BigOut>(_mm_unpacklo_epi16(u, z)));
+            store(dst + 4 * o + 16, units32<BigOut>(_mm_unpackhi_epi16(u, z)));
+            i += 16;
+            o += 8;
+            continue;
         }
-        store(dst + 4 * i, units32<BigOut>(_mm_unpacklo_epi16(u, z)));
-        store(dst + 4 * i + 16, units32<BigOut>(_mm_unpackhi_epi16(u, z)));
-        i += 8;
+        for (unsigned n = static_cast<unsigned>(__builtin_ctz(m)) / 2; n; --n, i += 2, ++o)
+            put32<BigOut>(dst + 4 * o, ::xr::units::load16<kIn>(src + i));
+        if (srcL - i < 4) break;
+        const std::uint32_t hi = ::xr::units::load16<kIn>(src + i);
+        const std::uint32_t lo = ::xr::units::load16<kIn>(src + i + 2);
+        if (hi > 0xDBFF || lo < 0xDC00 || lo > 0xDFFF) break;
+        put32<BigOut>(dst + 4 * o, 0x10000 + ((hi & 0x3FF) << 10 | (lo & 0x3FF)));
+        i += 4;
+        ++o;
     }
-    return {2 * i, i};
+    return {i, o};
 }
 
-// UTF-32 into 16-bit units, eight at a time: UCS-2 keeps the low 16 bits of anything,
-// UTF-16 stops at the first code point that needs a surrogate pair.
+// UTF-32 into 16-bit units, eight at a time: UCS-2 keeps the low 16 bits of anything;
+// UTF-16 writes a block with code points above U+FFFF one by one, pairs for those up to
+// U+10FFFF, and leaves any larger value to the caller.
 template <bool BigIn, bool BigOut, bool Pairs>
 Progress utf32ToUtf16(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
                       std::size_t dstL) {
-    std::size_t k = 0;
-    while (units - k >= 8 && dstL - 2 * k >= 16) {
+    constexpr Order kIn = BigIn ? Order::Big : Order::Little;
+    std::size_t k = 0, o = 0; // code points in, bytes out
+    while (units - k >= 8 && dstL - o >= 32) {
         const V a = units32<BigIn>(load(src + 4 * k)), b = units32<BigIn>(load(src + 4 * k + 16));
-        if constexpr (Pairs) {
-            const V above = _mm_srli_epi32(_mm_or_si128(a, b), 16);
-            if (byteMask(_mm_cmpeq_epi32(above, _mm_setzero_si128())) != 0xFFFF) break;
+        const V above = _mm_srli_epi32(_mm_or_si128(a, b), 16);
+        if (!Pairs || byteMask(_mm_cmpeq_epi32(above, _mm_setzero_si128())) == 0xFFFF) {
+            const V lowA = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+            const V lowB = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+            store(dst + o, units16<BigOut>(_mm_packs_epi32(lowA, lowB)));
+            k += 8;
+            o += 16;
+            continue;
         }
-        const V lowA = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
-        const V lowB = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
-        store(dst + 2 * k, units16<BigOut>(_mm_packs_epi32(lowA, lowB)));
-        k += 8;
+        for (const std::size_t end = k + 8; k < end; ++k) {
+            const std::uint32_t cp = ::xr::units::load32<kIn>(src + 4 * k);
+            if (cp > 0x10FFFF) return {k, o};
+            if (cp <= 0xFFFF) {
+                put16<BigOut>(dst + o, cp);
+                o += 2;
+            } else {
+                put16<BigOut>(dst + o, 0xD800 + ((cp - 0x10000) >> 10));
+                put16<BigOut>(dst + o + 2, 0xDC00 + (cp & 0x3FF));
+                o += 4;
+            }
+        }
     }
-    return {k, 2 * k};
+    return {k, o};
 }
 
 // Sixteen code points below 0x80 packed to bytes.
