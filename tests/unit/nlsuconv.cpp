@@ -178,6 +178,13 @@ TEST(Utf8Readers, ExhaustiveUpToThreeBytesAgainstModelAndIcu) {
     EXPECT_EQ(wellFormed, 0x80 + (0x800 - 0x80) + (0x10000 - 0x800 - 0x800));
 }
 
+// The first and last supplementary code points, where the UTF-16 form turns into a pair.
+TEST(Utf8Readers, SupplementaryPlaneEdges) {
+    for (std::array<XRUtf8, 4> s : {std::array<XRUtf8, 4>{0xF0, 0x90, 0x80, 0x80},
+                                    std::array<XRUtf8, 4>{0xF4, 0x8F, 0xBF, 0xBF}})
+        EXPECT_TRUE(readsLikeModelAndIcu(s.data(), 4));
+}
+
 // Sequences of 4 to 7 bytes behind the long leads, mostly continuations, some cut short.
 TEST(Utf8Readers, RandomFourToSevenBytesAgainstModelAndIcu) {
     std::mt19937_64 rng(41);
