@@ -6,26 +6,18 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace xrref {
 
 using Bytes = std::basic_string<std::uint8_t>;
 
 inline int announced(std::uint8_t b) {
-    if (b < 0xC0) return 1;
-    if (b < 0xE0) return 2;
-    if (b < 0xF0) return 3;
-    if (b < 0xF8) return 4;
-    return b < 0xFC ? 5 : 6;
+    return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : b < 0xFC ? 5 : 6;
 }
 inline bool isCont(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 inline bool canLead(std::uint8_t b) { return b < 0x80 || (b >= 0xC2 && b <= 0xF4); }
 
-struct Size {
-    int size;
-    bool valid;
-};
+struct Size { int size; bool valid; };
 
 // Rule 1, with the library's choice for a NUL right after E0, ED or F0.
 inline Size charSize(const std::uint8_t* p) {
@@ -36,14 +28,12 @@ inline Size charSize(const std::uint8_t* p) {
     int used = 1;
     if (b == 0xE0 || b == 0xED || b == 0xF0) {
         if (p[1] == 0) return {1, false};
-        const std::uint8_t lo = b == 0xE0 ? 0xA0 : b == 0xED ? 0x80 : 0x90;
-        const std::uint8_t hi = b == 0xED ? 0x9F : 0xBF;
-        if (p[1] < lo || p[1] > hi) bad = true;
+        const std::uint8_t lo = b == 0xE0 ? 0xA0 : b == 0xED ? 0x80 : 0x90, hi = b == 0xED ? 0x9F : 0xBF;
+        bad = bad || p[1] < lo || p[1] > hi;
         used = 2;
     }
     if (b == 0xF4 && p[1] >= 0x90 && p[1] <= 0xBF) bad = true;
-    for (; used < n; ++used)
-        if (!isCont(p[used])) return {used, false};
+    for (; used < n; ++used) if (!isCont(p[used])) return {used, false};
     return {n, !bad};
 }
 
@@ -61,23 +51,17 @@ inline std::uint64_t blenb(const std::uint8_t* s, std::uint64_t l) {
     return p + announced(s[p]) <= l ? p + announced(s[p]) : p;
 }
 
-// Rule 4: one step within avail bytes.
-inline std::uint64_t contStep(const std::uint8_t* s, std::uint64_t avail) {
-    std::uint64_t k = 1;
-    while (k < static_cast<std::uint64_t>(announced(s[0])) && k < avail && isCont(s[k])) ++k;
-    return k;
-}
-
+// Rule 4: steps of a lead plus the continuation bytes it announces, within l bytes.
 inline std::uint64_t numChars(const std::uint8_t* s, std::uint64_t l) {
     std::uint64_t count = 0;
-    for (std::uint64_t i = 0; i < l; ++count) i += contStep(s + i, l - i);
+    for (std::uint64_t i = 0; i < l; ++count) {
+        const std::uint64_t end = i + static_cast<std::uint64_t>(announced(s[i]));
+        for (++i; i < end && i < l && isCont(s[i]);) ++i;
+    }
     return count;
 }
 
-struct Decoded {
-    std::uint32_t cp;
-    std::uint64_t used;
-};
+struct Decoded { std::uint32_t cp; std::uint64_t used; };
 
 // The lax UTF-8 reader: U+FFFD for a bad lead (stepping over its continuation bytes)
 // or a cut sequence; continuation bytes of a complete sequence are not checked.
@@ -85,8 +69,8 @@ inline Decoded decode(const std::uint8_t* p, std::uint64_t avail) {
     const std::uint8_t b = p[0];
     if (b < 0x80) return {b, 1};
     const std::uint64_t n = announced(b);
+    std::uint64_t k = 1;
     if (!canLead(b)) {
-        std::uint64_t k = 1;
         while (k < n && k < avail && isCont(p[k])) ++k;
         return {0xFFFD, k};
     }
@@ -98,124 +82,63 @@ inline Decoded decode(const std::uint8_t* p, std::uint64_t avail) {
 
 using Fold = std::function<std::int32_t(std::uint32_t)>;
 
-// Case-blind order, step by step as written, with no shortcut beyond the ones that
-// decide the tie-break.
-inline int normCompare(const Bytes& x, const Bytes& y, const Fold& hostFold) {
-    std::size_t i = 0, j = 0;
-    int tie = 0;
-    auto lower = [](std::uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    while (i < x.size() && j < y.size()) {
-        const std::uint8_t b1 = x[i], b2 = y[j];
-        if (b1 == b2) {
-            const std::size_t n = static_cast<std::size_t>(announced(b1));
-            if (x.size() - i >= n && y.size() - j >= n && x.compare(i, n, y, j, n) == 0) {
-                i += n, j += n;
-                continue;
-            }
-        } else if (b1 < 0x80 && b2 < 0x80) {
-            if (lower(b1) != lower(b2)) return lower(b1) < lower(b2) ? -2 : 2;
-            if (!tie) tie = b1 > b2 ? 1 : -1;
-            ++i, ++j;
+// Where a case-blind walk of x and y stopped, the tie-break, and the order of the first
+// pair that folds differently (0 if none).
+struct Walk { std::size_t i, j; int tie, order; };
+
+// Steps over equal runs of a lead's announced length; decodes and folds everything else,
+// ASCII included (fold must lower A-Z as the built-in table does). The first decoded pair
+// sets the tie-break.
+inline Walk walk(const Bytes& x, const Bytes& y, const Fold& fold) {
+    Walk w{0, 0, 0, 0};
+    while (w.i < x.size() && w.j < y.size()) {
+        const std::size_t n = static_cast<std::size_t>(announced(x[w.i]));
+        if (x[w.i] == y[w.j] && x.size() - w.i >= n && y.size() - w.j >= n && x.compare(w.i, n, y, w.j, n) == 0) {
+            w.i += n, w.j += n;
             continue;
         }
-        const Decoded c1 = decode(&x[i], x.size() - i), c2 = decode(&y[j], y.size() - j);
-        if (!tie) tie = c1.cp < c2.cp ? -1 : 1;
-        const std::int32_t f1 = hostFold(c1.cp), f2 = hostFold(c2.cp);
-        if (f1 != f2) return f1 < f2 ? -2 : 2;
-        i += c1.used, j += c2.used;
+        const Decoded c1 = decode(&x[w.i], x.size() - w.i), c2 = decode(&y[w.j], y.size() - w.j);
+        if (!w.tie) w.tie = c1.cp < c2.cp ? -1 : 1;
+        const std::int32_t f1 = fold(c1.cp), f2 = fold(c2.cp);
+        if (f1 != f2) return {w.i, w.j, w.tie, f1 < f2 ? -2 : 2};
+        w.i += c1.used, w.j += c2.used;
     }
-    const Bytes& rest = i < x.size() ? x : y;
-    const std::size_t from = i < x.size() ? i : j;
-    if (rest.find_first_not_of(std::uint8_t{' '}, from) == Bytes::npos) return tie;
-    return i < x.size() ? 2 : -2;
+    return w;
+}
+
+// Case-blind order: the first difference, else the tie-break if the rest is all blanks.
+inline int normCompare(const Bytes& x, const Bytes& y, const Fold& hostFold) {
+    const Walk w = walk(x, y, hostFold);
+    const bool xLeft = w.i < x.size();
+    if (w.order) return w.order;
+    const bool blankRest = (xLeft ? x : y).find_first_not_of(std::uint8_t{' '}, xLeft ? w.i : w.j) == Bytes::npos;
+    return blankRest ? w.tie : xLeft ? 2 : -2;
 }
 
 inline bool normEqual(const Bytes& x, const Bytes& y, const Fold& bmpFold, const Fold& hostFold) {
     if (x.empty() || y.empty()) return x.empty() && y.empty();
-    std::size_t i = 0, j = 0;
-    while (i < x.size() && j < y.size()) {
-        const std::size_t n = static_cast<std::size_t>(announced(x[i]));
-        if (x[i] == y[j] && x.size() - i >= n && y.size() - j >= n &&
-            x.compare(i, n, y, j, n) == 0) {
-            i += n, j += n;
-            continue;
-        }
-        const Decoded c1 = decode(&x[i], x.size() - i), c2 = decode(&y[j], y.size() - j);
-        auto fold = [&](std::uint32_t c) { return c < 0x10000 ? bmpFold(c) : hostFold(c); };
-        if (fold(c1.cp) != fold(c2.cp)) return false;
-        i += c1.used, j += c2.used;
-    }
-    return i == x.size() && j == y.size();
-}
-
-inline bool isBlankCp(std::uint32_t c, unsigned options) {
-    const bool space = c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-                       c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-    if (options == 0) return c == 0x20;
-    if (options == 2) return space;
-    return space || (c >= 0x09 && c <= 0x0D) || c == 0x85;
+    const Walk w = walk(x, y, [&](std::uint32_t c) { return c < 0x10000 ? bmpFold(c) : hostFold(c); });
+    return !w.order && w.i == x.size() && w.j == y.size();
 }
 
 // Trailing blanks: the last character (lead plus following continuation bytes) must be
-// a shortest-form encoding of a blank.
+// a shortest-form encoding of a blank. Options 0: the space only; 2: the Unicode spaces;
+// 1: those and the controls 09-0D and U+0085.
 inline std::uint64_t stripBlanks(const Bytes& s, unsigned options) {
     std::size_t len = s.size();
     while (len > 0) {
         std::size_t lead = len - 1;
         while (lead > 0 && isCont(s[lead])) --lead;
-        if (isCont(s[lead])) break;
         const std::size_t n = len - lead;
-        if (n != static_cast<std::size_t>(announced(s[lead])) || !canLead(s[lead])) break;
-        const Decoded d = decode(&s[lead], n);
-        const bool shortest = n == 1 || (n == 2 && d.cp >= 0x80) || (n == 3 && d.cp >= 0x800);
-        if (!shortest || !isBlankCp(d.cp, options)) break;
-        if (options == 0 && n != 1) break;
+        if (isCont(s[lead]) || n != static_cast<std::size_t>(announced(s[lead])) || !canLead(s[lead])) break;
+        const std::uint32_t c = decode(&s[lead], n).cp;
+        const bool space = c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+                           c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+        const bool blank = options == 0 ? c == 0x20 : space || (options != 2 && ((c >= 9 && c <= 13) || c == 0x85));
+        if (!blank || n == 4 || (n == 3 && c < 0x800) || (n == 2 && c < 0x80)) break; // or not in shortest form
         len = lead;
     }
     return len;
-}
-
-// UTF-16 units of a code point.
-inline std::vector<std::uint16_t> utf16(std::uint32_t cp) {
-    if (cp < 0x10000) return {static_cast<std::uint16_t>(cp)};
-    cp -= 0x10000;
-    return {static_cast<std::uint16_t>(0xD800 + (cp >> 10)),
-            static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF))};
-}
-
-// Modified UTF-8 of well-formed UTF-8, built from its UTF-16 units: every unit in its
-// own one-, two- or three-byte form; NUL as C0 80 when modifiedNul.
-inline Bytes modifiedUtf8(const Bytes& wellFormed, bool modifiedNul) {
-    Bytes out;
-    for (std::size_t i = 0; i < wellFormed.size();) {
-        const Decoded d = decode(&wellFormed[i], wellFormed.size() - i);
-        i += d.used;
-        for (std::uint16_t u : utf16(d.cp)) {
-            if (u == 0 && modifiedNul) out += Bytes{0xC0, 0x80};
-            else if (u < 0x80) out += static_cast<std::uint8_t>(u);
-            else if (u < 0x800)
-                out += Bytes{static_cast<std::uint8_t>(0xC0 | u >> 6),
-                             static_cast<std::uint8_t>(0x80 | (u & 0x3F))};
-            else
-                out += Bytes{static_cast<std::uint8_t>(0xE0 | u >> 12),
-                             static_cast<std::uint8_t>(0x80 | (u >> 6 & 0x3F)),
-                             static_cast<std::uint8_t>(0x80 | (u & 0x3F))};
-        }
-    }
-    return out;
-}
-
-// UTF-8 of a code point (no checks).
-inline Bytes utf8(std::uint32_t cp) {
-    if (cp < 0x80) return Bytes(1, static_cast<std::uint8_t>(cp));
-    if (cp < 0x800)
-        return {static_cast<std::uint8_t>(0xC0 | cp >> 6), static_cast<std::uint8_t>(0x80 | (cp & 0x3F))};
-    if (cp < 0x10000)
-        return {static_cast<std::uint8_t>(0xE0 | cp >> 12),
-                static_cast<std::uint8_t>(0x80 | (cp >> 6 & 0x3F)),
-                static_cast<std::uint8_t>(0x80 | (cp & 0x3F))};
-    return {static_cast<std::uint8_t>(0xF0 | cp >> 18), static_cast<std::uint8_t>(0x80 | (cp >> 12 & 0x3F)),
-            static_cast<std::uint8_t>(0x80 | (cp >> 6 & 0x3F)), static_cast<std::uint8_t>(0x80 | (cp & 0x3F))};
 }
 
 } // namespace xrref
