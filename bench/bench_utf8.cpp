@@ -45,33 +45,41 @@ const std::string& input(benchmark::State& state) {
 }
 
 // Enough repetitions per timing that a small file takes well over a timer tick.
-std::size_t repsFor(const std::string& s) { return s.size() < (1u << 20) ? 8 : 1; }
+std::size_t repsFor(const std::string& s) {
+    return s.size() < (1u << 20) ? 8 : 1;
+}
 
-const std::uint8_t* u8(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
-std::uint8_t* u8(std::string& s) { return reinterpret_cast<std::uint8_t*>(s.data()); }
+const std::uint8_t* u8(const std::string& s) {
+    return reinterpret_cast<const std::uint8_t*>(s.data());
+}
+std::uint8_t* u8(std::string& s) {
+    return reinterpret_cast<std::uint8_t*>(s.data());
+}
 
 std::int64_t icuCount(const std::string& s) {
     std::int64_t n = 0;
-    for (int32_t i = 0, len = int32_t(s.size()); i < len; ++n) U8_FWD_1(s.data(), i, len);
+    for (int32_t i = 0, len = int32_t(s.size()); i < len; ++n)
+        U8_FWD_1(s.data(), i, len);
     return n;
 }
 
 void Count(benchmark::State& state) {
     const std::string& s = input(state);
-    sideBySide(state, double(s.size()), kGBps, repsFor(s),
-               [&] { return xrzsu8NumChars(u8(s), s.size()); },
+    sideBySide(
+        state, double(s.size()), kGBps, repsFor(s), [&] { return xrzsu8NumChars(u8(s), s.size()); },
 #if XRKIT_HAVE_UNISTRING
-               Peer{"u8_mbsnlen", [&] { return u8_mbsnlen(u8(s), s.size()); }},
+        Peer{"u8_mbsnlen", [&] { return u8_mbsnlen(u8(s), s.size()); }},
 #endif
-               Peer{"icu_U8_FWD_1", [&] { return icuCount(s); }});
+        Peer{"icu_U8_FWD_1", [&] { return icuCount(s); }});
 }
 
 void CompareIdentical(benchmark::State& state) {
     const std::string& s = input(state);
     const std::string copy = s;
-    sideBySide(state, double(s.size()), kGBps, repsFor(s),
-               [&] { return xrzsu8Compare(u8(s), s.size(), u8(copy), copy.size()); },
-               Peer{"memcmp", [&] { return std::memcmp(s.data(), copy.data(), s.size()); }});
+    sideBySide(
+        state, double(s.size()), kGBps, repsFor(s),
+        [&] { return xrzsu8Compare(u8(s), s.size(), u8(copy), copy.size()); },
+        Peer{"memcmp", [&] { return std::memcmp(s.data(), copy.data(), s.size()); }});
 }
 
 std::vector<UChar> utf16(const std::string& s) {
@@ -139,8 +147,9 @@ void EncodeCesu8(benchmark::State& state) {
     const std::string& s = input(state);
     Converters cnv;
     std::string out(s.size() * 2, '\0'), peer(s.size() * 2, '\0');
-    sideBySide(state, double(s.size()), kGBps, repsFor(s), [&] { return ours(xrzsu8Encode, s, out); },
-               Peer{"icu_cesu8", [&] { return cnv.run(cnv.utf8, cnv.cesu8, s, peer); }});
+    sideBySide(
+        state, double(s.size()), kGBps, repsFor(s), [&] { return ours(xrzsu8Encode, s, out); },
+        Peer{"icu_cesu8", [&] { return cnv.run(cnv.utf8, cnv.cesu8, s, peer); }});
 }
 
 void DecodeCesu8(benchmark::State& state) {
@@ -149,13 +158,15 @@ void DecodeCesu8(benchmark::State& state) {
     std::string cesu(s.size() * 2, '\0');
     cesu.resize(cnv.run(cnv.utf8, cnv.cesu8, s, cesu));
     std::string out(cesu.size() + 16, '\0'), peer(cesu.size() + 16, '\0');
-    sideBySide(state, double(cesu.size()), kGBps, repsFor(s),
-               [&] { return ours(xrzsu8Decode, cesu, out); },
-               Peer{"icu_cesu8", [&] { return cnv.run(cnv.cesu8, cnv.utf8, cesu, peer); }});
+    sideBySide(
+        state, double(cesu.size()), kGBps, repsFor(s),
+        [&] { return ours(xrzsu8Decode, cesu, out); },
+        Peer{"icu_cesu8", [&] { return cnv.run(cnv.cesu8, cnv.utf8, cesu, peer); }});
 }
 
 void files(benchmark::internal::Benchmark* b) {
-    for (std::size_t i = 0; i <= xrbench::corpus().size(); ++i) b->Arg(static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i <= xrbench::corpus().size(); ++i)
+        b->Arg(static_cast<std::int64_t>(i));
     b->UseManualTime();
 }
 

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define check(ok)                                                                          \
-    do {                                                                                   \
-        if (!(ok)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                  \
-            std::abort();                                                                  \
-        }                                                                                  \
+#define check(ok)                                                                                  \
+    do {                                                                                           \
+        if (!(ok)) {                                                                               \
+            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok);                          \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (0)

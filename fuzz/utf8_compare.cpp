@@ -42,8 +42,10 @@ void checkCopy(const Bytes& text, std::size_t tlen) {
     const UTF8ByteLength n = xrzsu8Copy(text.data(), text.size(), field.data(), tlen);
     check(n == xrref::blenb(text.data(), std::min(text.size(), tlen)));
     check(std::memcmp(field.data(), text.data(), n) == 0);
-    for (std::size_t i = n; i < tlen; ++i) check(field[i] == ' ');
-    for (std::size_t i = tlen; i < field.size(); ++i) check(field[i] == 0xA5);
+    for (std::size_t i = n; i < tlen; ++i)
+        check(field[i] == ' ');
+    for (std::size_t i = tlen; i < field.size(); ++i)
+        check(field[i] == 0xA5);
     // In place, shifted: the same as through a separate buffer.
     std::vector<std::uint8_t> both(text.begin(), text.end());
     both.resize(text.size() + 3, 0xA5);

@@ -32,7 +32,8 @@ Out convert(Converter cvt, const std::uint8_t* s, std::size_t n, std::size_t roo
     const XRStatus rc = cvt(const_cast<std::uint8_t*>(s), n, buf.data(), room, &cvtL, opt);
     check(rc == 0 || rc == XRStatusIllegalSequence || rc == XRStatusBufferTooSmall);
     check(cvtL <= room);
-    for (std::size_t i = room; i < buf.size(); ++i) check(buf[i] == kGuard);
+    for (std::size_t i = room; i < buf.size(); ++i)
+        check(buf[i] == kGuard);
     buf.resize(cvtL);
     return {rc, buf};
 }
@@ -79,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(isPrefix(dcut.bytes, dec.bytes));
         }
         if (valid && !copyPath) {
-            for (std::uint8_t byte : enc.bytes) check(byte < 0xF0);
+            for (std::uint8_t byte : enc.bytes)
+                check(byte < 0xF0);
             if (opt & 1) check(std::find(enc.bytes.begin(), enc.bytes.end(), 0) == enc.bytes.end());
             const Out back = convert(xrzsu8Decode, enc.bytes.data(), enc.bytes.size(), n, opt);
             check(back.rc == 0);

@@ -34,7 +34,8 @@ void appendPadded(XRText& out, const XRChar* s, std::size_t n, const Directive& 
 }
 
 // Formats one numeric argument through the C library with the same directive.
-template <class T> void appendPrintf(XRText& out, const Directive& dir, const char* length, T value) {
+template <class T>
+void appendPrintf(XRText& out, const Directive& dir, const char* length, T value) {
     char f[64];
     int k = std::snprintf(f, sizeof f, "%%%s", dir.flags.c_str());
     if (dir.width >= 0) k += std::snprintf(f + k, sizeof f - k, "%d", dir.width);

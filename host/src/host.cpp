@@ -48,8 +48,8 @@ XRZRenderedp msgRender(XRHndlp h, XRZFmtInfop, XRPoolh pool, XRZCapturedp captur
     return makeRendered(host->poolOr(pool), renderText(host->catalog(), *captured));
 }
 
-XRZRenderedp msgRenderFmtV(XRHndlp h, XRZFmtInfop, XRPoolh pool, const XRChar* fmt,
-                           XRStrSize fmtL, va_list args) {
+XRZRenderedp msgRenderFmtV(XRHndlp h, XRZFmtInfop, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
+                           va_list args) {
     if (!fmt && fmtL > 0) return nullptr;
     XRText text;
     formatTo(text, fmt, static_cast<std::size_t>(std::max<XRStrSize>(fmtL, 0)), args);
@@ -64,8 +64,8 @@ XRStatus msgStatusBuffV(XRHndlp h, XRZFmtInfop, XRStatus status, XRChar* dest, X
 } // namespace
 
 Host::Host()
-    : rec_{nullptr,        nullptr,        &configureSystem, &loadExtension, &msgCaptureV,
-           &msgFormatBuffV, &msgRender,     &msgRenderFmtV,   &msgStatusBuffV},
+    : rec_{nullptr,         nullptr,    &configureSystem, &loadExtension, &msgCaptureV,
+           &msgFormatBuffV, &msgRender, &msgRenderFmtV,   &msgStatusBuffV},
       unidata_{{1, "xrnlsudb", nullptr}, &rec_} {}
 
 void Host::setDefaultLocale(XRLocaleh locale) {

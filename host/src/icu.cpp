@@ -31,12 +31,23 @@ const UNormalizer2* normalizer(XRNLSUNormMode mode) {
     UErrorCode err = U_ZERO_ERROR;
     const UNormalizer2* n = nullptr;
     switch (mode) {
-    case XRNLS_UNORM_NFC: n = unorm2_getNFCInstance(&err); break;
-    case XRNLS_UNORM_NFD: n = unorm2_getNFDInstance(&err); break;
-    case XRNLS_UNORM_NFKC: n = unorm2_getNFKCInstance(&err); break;
-    case XRNLS_UNORM_NFKD: n = unorm2_getNFKDInstance(&err); break;
-    case XRNLS_UNORM_FCD: n = unorm2_getInstance(nullptr, "nfc", UNORM2_FCD, &err); break;
-    default: break;
+    case XRNLS_UNORM_NFC:
+        n = unorm2_getNFCInstance(&err);
+        break;
+    case XRNLS_UNORM_NFD:
+        n = unorm2_getNFDInstance(&err);
+        break;
+    case XRNLS_UNORM_NFKC:
+        n = unorm2_getNFKCInstance(&err);
+        break;
+    case XRNLS_UNORM_NFKD:
+        n = unorm2_getNFKDInstance(&err);
+        break;
+    case XRNLS_UNORM_FCD:
+        n = unorm2_getInstance(nullptr, "nfc", UNORM2_FCD, &err);
+        break;
+    default:
+        break;
     }
     return U_SUCCESS(err) ? n : nullptr;
 }
@@ -56,13 +67,15 @@ XRStatus normalize(XRNLSIcup, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMod
         if (cvtL) *cvtL = 0;
         return XRStatusIllegalSequence;
     }
-    if (mode == XRNLS_UNORM_NONE) return deliver(reinterpret_cast<const char*>(in), inL, out, outL, cvtL);
+    if (mode == XRNLS_UNORM_NONE)
+        return deliver(reinterpret_cast<const char*>(in), inL, out, outL, cvtL);
     const UNormalizer2* n = normalizer(mode);
     if (!n) return XRStatusUnsupported;
     UErrorCode err = U_ZERO_ERROR;
     const auto len = static_cast<int32_t>(text.size());
     U16 norm(text.size() * 3 + 16);
-    int32_t got = unorm2_normalize(n, text.data(), len, norm.data(), static_cast<int32_t>(norm.size()), &err);
+    int32_t got =
+        unorm2_normalize(n, text.data(), len, norm.data(), static_cast<int32_t>(norm.size()), &err);
     if (err == U_BUFFER_OVERFLOW_ERROR) {
         norm.resize(static_cast<std::size_t>(got));
         err = U_ZERO_ERROR;
@@ -76,8 +89,8 @@ XRStatus normalize(XRNLSIcup, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMod
     return deliver(utf8.data(), static_cast<std::size_t>(bytes), out, outL, cvtL);
 }
 
-XRStatus compare(XRNLSIcup, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2,
-                 UTF8ByteLength l2, uint32_t opts, int32_t* result) {
+XRStatus compare(XRNLSIcup, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2, UTF8ByteLength l2,
+                 uint32_t opts, int32_t* result) {
     U16 a, b;
     if (!toUtf16(s1, l1, a) || !toUtf16(s2, l2, b)) return XRStatusIllegalSequence;
     UErrorCode err = U_ZERO_ERROR;

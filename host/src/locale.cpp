@@ -128,7 +128,8 @@ XRStatus formatNumber(XRLocaleh l, T v, int32_t w, int32_t p, XRFlags opt, UTF8S
 // Leading blanks count as consumed.
 int32_t skipBlanks(const U16& text) {
     int32_t i = 0;
-    while (i < static_cast<int32_t>(text.size()) && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < static_cast<int32_t>(text.size()) && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     return i;
 }
 
@@ -187,7 +188,8 @@ XRStatus parseNumber(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, 
     T value{};
     bool inRange = true;
     if constexpr (std::is_floating_point_v<T>) {
-        value = unum_parseDouble(f.get(), text.data(), static_cast<int32_t>(text.size()), &pos, &err);
+        value =
+            unum_parseDouble(f.get(), text.data(), static_cast<int32_t>(text.size()), &pos, &err);
     } else {
         unum_setAttribute(f.get(), UNUM_PARSE_INT_ONLY, 1);
         char dec[96];
@@ -284,8 +286,8 @@ XRStatus instantFormat(XRLocaleh l, double value, XRFlags options, bool withDate
     return formatDate(l, style, withDate ? style : UDAT_NONE, value * 1000.0, s, sL, cnvL);
 }
 
-XRStatus datetimeFormatU(XRLocaleh l, double value, XRFlags options, UTF8Str s,
-                         UTF8ByteLength sL, UTF8ByteLength* cnvL) {
+XRStatus datetimeFormatU(XRLocaleh l, double value, XRFlags options, UTF8Str s, UTF8ByteLength sL,
+                         UTF8ByteLength* cnvL) {
     return instantFormat(l, value, options, true, s, sL, cnvL);
 }
 

@@ -22,7 +22,9 @@ XRZRenderedp svcRender(Loggerp l, XRLocaleh, const XRChar* msg, XRStrSize msgL, 
     return Logger::from(l)->render(msg, msgL, args);
 }
 
-XRBoolean svcIsEnabled(Loggerp l, LoggerLevel level) { return Logger::from(l)->isEnabled(level); }
+XRBoolean svcIsEnabled(Loggerp l, LoggerLevel level) {
+    return Logger::from(l)->isEnabled(level);
+}
 
 void svcLogEvent(Loggerp l, LoggerLevel level, uint32_t, void*, void*, const char*, const char*,
                  NLScei, XRZRenderedp rendered, XRZCapturedp captured) {
@@ -66,12 +68,14 @@ Logger::Logger(Host& host, std::string name, Logger* parent, std::FILE* out)
 
 Logger::~Logger() {
     if (parent_) std::erase(parent_->children_, this);
-    for (Logger* child : children_) child->parent_ = nullptr;
+    for (Logger* child : children_)
+        child->parent_ = nullptr;
 }
 
 void Logger::setLevel(LoggerLevel level) {
     rec_.level = level;
-    for (Logger* child : children_) child->refresh();
+    for (Logger* child : children_)
+        child->refresh();
 }
 
 void Logger::refresh() {
@@ -79,7 +83,8 @@ void Logger::refresh() {
     for (const Logger* a = parent_; a && inherited == LL_Null; a = a->parent_)
         inherited = a->rec_.level;
     rec_.ancestorlevel = inherited;
-    for (Logger* child : children_) child->refresh();
+    for (Logger* child : children_)
+        child->refresh();
 }
 
 bool Logger::isEnabled(LoggerLevel level) const {

@@ -22,7 +22,9 @@ class CapturingArgs final : public ArgSource {
         add(xrzf_msg_intmax).umx = static_cast<std::uint64_t>(v);
         return v;
     }
-    XRChar nextChar() override { return static_cast<XRChar>(keep(xrzf_msg_xrch, in_.nextChar()).uix); }
+    XRChar nextChar() override {
+        return static_cast<XRChar>(keep(xrzf_msg_xrch, in_.nextChar()).uix);
+    }
     void* nextPointer() override {
         void* p = in_.nextPointer();
         add(xrzf_msg_ptr).ptr = reinterpret_cast<std::uintptr_t>(p);
@@ -35,7 +37,8 @@ class CapturingArgs final : public ArgSource {
     const XRChar* nextXRString() override {
         const XRChar* s = in_.nextXRString();
         std::size_t n = 0;
-        while (s && s[n]) ++n;
+        while (s && s[n])
+            ++n;
         copy(xrzf_msg_xr_str, s, s ? (n + 1) * sizeof(XRChar) : 0);
         return s;
     }
@@ -104,13 +107,15 @@ XRZCapturedp capture(const Catalog& catalog, XRPoolh pool, XRStatus code, va_lis
         XRText ignored;
         formatTo(ignored, tmpl->data(), tmpl->size(), values);
     }
-    const std::size_t head = roundUp(sizeof(XRZCaptured_S) + values.args.size() * sizeof(XRZMsgArg));
+    const std::size_t head =
+        roundUp(sizeof(XRZCaptured_S) + values.args.size() * sizeof(XRZMsgArg));
     std::size_t size = head;
-    for (const auto& c : values.copies) size += roundUp(c.size());
+    for (const auto& c : values.copies)
+        size += roundUp(c.size());
     auto* block = static_cast<unsigned char*>(pool->memAlloc(pool, size, 0));
     if (!block) return nullptr;
-    auto* rec = new (block) XRZCaptured_S{{1, "xrhost.captured", nullptr}, pool, code,
-                                          static_cast<int>(values.args.size())};
+    auto* rec = new (block) XRZCaptured_S{
+        {1, "xrhost.captured", nullptr}, pool, code, static_cast<int>(values.args.size())};
     unsigned char* strings = block + head;
     std::size_t copy = 0;
     for (std::size_t i = 0; i < values.args.size(); ++i) {
@@ -146,8 +151,8 @@ XRZRenderedp makeRendered(XRPoolh pool, const XRText& text) {
     auto* block =
         static_cast<unsigned char*>(pool->memAlloc(pool, head + text.size() * sizeof(XRChar), 0));
     if (!block) return nullptr;
-    auto* rec = new (block) XRZRendered_S{{1, "xrhost.rendered", nullptr}, pool, 0,
-                                          static_cast<int>(spans.size())};
+    auto* rec = new (block)
+        XRZRendered_S{{1, "xrhost.rendered", nullptr}, pool, 0, static_cast<int>(spans.size())};
     auto* units = reinterpret_cast<XRChar*>(block + head);
     if (!text.empty()) std::memcpy(units, text.data(), text.size() * sizeof(XRChar));
     for (std::size_t i = 0; i < spans.size(); ++i)

@@ -13,10 +13,16 @@ constexpr XRUnidataGC kByIcuCategory[U_CHAR_CATEGORY_COUNT] = {
     gc::Ps, gc::Pe, gc::Pc, gc::Po, gc::Sm, gc::Sc, gc::Sk, gc::So, gc::Pi, gc::Pf,
 };
 
-bool isCodePoint(XRChar c) { return c >= 0 && c <= 0x10FFFF; }
+bool isCodePoint(XRChar c) {
+    return c >= 0 && c <= 0x10FFFF;
+}
 
-XRChar upcase(XRExtensionh, XRChar c, int32_t) { return isCodePoint(c) ? u_toupper(c) : c; }
-XRChar downcase(XRExtensionh, XRChar c, int32_t) { return isCodePoint(c) ? u_tolower(c) : c; }
+XRChar upcase(XRExtensionh, XRChar c, int32_t) {
+    return isCodePoint(c) ? u_toupper(c) : c;
+}
+XRChar downcase(XRExtensionh, XRChar c, int32_t) {
+    return isCodePoint(c) ? u_tolower(c) : c;
+}
 
 XRStatus getIcu(XRExtensionh e, XRNLSIcup* icu, void*) {
     XRNLSIcup service = Nls::from(e)->icuService();
@@ -46,6 +52,8 @@ Nls::Nls(Host& host)
            nullptr},
       host_(host) {}
 
-void Nls::attach() { host_.record().xrnls = handle(); }
+void Nls::attach() {
+    host_.record().xrnls = handle();
+}
 
 } // namespace xrhost

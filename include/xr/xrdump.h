@@ -32,12 +32,12 @@ XR_API XRStatus dumpBufferReversed(XRJnlh jnl, XRChar* prefix, XRMemPtr owner, X
  * Each event carries: logger, level, 0, null, null, the raising statement's source
  * line (decimal text, one per line size) and file ("xrdumpbuf.cpp"), U_L_UCS4_CE,
  * null rendered message, the captured message (handed over, not released). */
-XR_API XRStatus dumpBufferLogger(Loggerp logger, LoggerLevel level, XRChar* prefix,
-                                 XRMemPtr owner, XRMemPtr addr, XRMemSize addrL);
+XR_API XRStatus dumpBufferLogger(Loggerp logger, LoggerLevel level, XRChar* prefix, XRMemPtr owner,
+                                 XRMemPtr addr, XRMemSize addrL);
 
 /* Every line, raised at LL_Uninitialized, whatever the logger's levels. Returns 0. */
-XR_API XRStatus dumpBufferLoggerForce(Loggerp logger, XRChar* prefix, XRMemPtr owner,
-                                      XRMemPtr addr, XRMemSize addrL);
+XR_API XRStatus dumpBufferLoggerForce(Loggerp logger, XRChar* prefix, XRMemPtr owner, XRMemPtr addr,
+                                      XRMemSize addrL);
 
 XR_EXTERN_C_END
 

@@ -52,20 +52,20 @@ XR_API XRStatus xrzFormatBuffV(XRLocaleh locale, const XRChar* fmt, XRStrSize fm
 XR_API XRZRenderedp xrzRender(XRLocaleh locale, XRPoolh pool, XRZCapturedp captured);
 
 /* msgRenderFmtV: (host, info, pool, fmt, fmtL, values). */
-XR_API XRZRenderedp xrzRenderFmt(XRLocaleh locale, XRPoolh pool, const XRChar* fmt,
-                                 XRStrSize fmtL, ...);
-XR_API XRZRenderedp xrzRenderFmtV(XRLocaleh locale, XRPoolh pool, const XRChar* fmt,
-                                  XRStrSize fmtL, va_list args);
+XR_API XRZRenderedp xrzRenderFmt(XRLocaleh locale, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
+                                 ...);
+XR_API XRZRenderedp xrzRenderFmtV(XRLocaleh locale, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
+                                  va_list args);
 
 /* msgStatusBuffV: (host, info, fmtStatus, dest, destL, cnvL, values); default-locale rule. */
 XR_API XRStatus xrzStatusBuff(XRLocaleh locale, XRStatus fmtStatus, XRChar* dest, XRStrSize destL,
                               XRStrSize* cnvL, ...);
-XR_API XRStatus xrzStatusBuffV(XRLocaleh locale, XRStatus fmtStatus, XRChar* dest,
-                               XRStrSize destL, XRStrSize* cnvL, va_list args);
+XR_API XRStatus xrzStatusBuffV(XRLocaleh locale, XRStatus fmtStatus, XRChar* dest, XRStrSize destL,
+                               XRStrSize* cnvL, va_list args);
 
 /* The same with the caller's formatter info record in place of the locale. */
-XR_API XRStatus xrzFormat2Buff(XRZFmtInfop fmtinfo, const XRChar* fmt, XRStrSize fmtL,
-                               XRChar* dest, XRStrSize destL, XRStrSize* cnvL, ...);
+XR_API XRStatus xrzFormat2Buff(XRZFmtInfop fmtinfo, const XRChar* fmt, XRStrSize fmtL, XRChar* dest,
+                               XRStrSize destL, XRStrSize* cnvL, ...);
 XR_API XRStatus xrzFormat2BuffV(XRZFmtInfop fmtinfo, const XRChar* fmt, XRStrSize fmtL,
                                 XRChar* dest, XRStrSize destL, XRStrSize* cnvL, va_list args);
 XR_API XRZRenderedp xrzRender2(XRZFmtInfop fmtinfo, XRPoolh pool, XRZCapturedp captured);

@@ -194,8 +194,8 @@ typedef struct XRNLS_LOCALE_S {
                                         const void* exOpts);
     XRStatus (*intfastFormatU)(XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags opt,
                                UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
-    XRStatus (*intmaxFormatU)(XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags opt,
-                              UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
+    XRStatus (*intmaxFormatU)(XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
+                              UTF8ByteLength sL, UTF8ByteLength* cvtL);
     XRStatus (*uintfastFormatU)(XRLocaleh l, uintfast_t v, int32_t w, int32_t p, XRFlags opt,
                                 UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
     XRStatus (*uintmaxFormatU)(XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags opt,
@@ -235,8 +235,8 @@ typedef struct XRNLS_LOCALE_S {
                                 UTF8ByteLength fmtbufL, UTF8ByteLength* cnvL);
     XRStatus (*timeFormatU)(XRLocaleh l, double value, XRFlags options, UTF8Str fmtbuf,
                             UTF8ByteLength fmtbufL, UTF8ByteLength* cnvL);
-    XRStatus (*bufToDatetimeU)(XRLocaleh l, const UTF8Str src, UTF8ByteLength srcL,
-                               XRFlags options, double* datetime, UTF8ByteLength* usedL);
+    XRStatus (*bufToDatetimeU)(XRLocaleh l, const UTF8Str src, UTF8ByteLength srcL, XRFlags options,
+                               double* datetime, UTF8ByteLength* usedL);
     XRStatus (*bufToDateU)(XRLocaleh l, const UTF8Str src, UTF8ByteLength srcL, XRFlags options,
                            uint32_t* month, uint32_t* day, uint32_t* year, UTF8ByteLength* usedL);
     XRStatus (*bufToTimeU)(XRLocaleh l, const UTF8Str src, UTF8ByteLength srcL, XRFlags options,

@@ -10,8 +10,7 @@ XR_EXTERN_C_BEGIN
 
 XR_API XRStatus xrlMessageToBuf(XRJnlh jnl, const XRChar* fmt, XRStrSize fmtL, XRChar* msg,
                                 XRStrSize msgL, XRStrSize* cnvL, ...);
-XR_API XRStatus xrlMessageToJnl(XRJnlh jnl, XRSeverity sev, const XRChar* fmt, XRStrSize fmtL,
-                                ...);
+XR_API XRStatus xrlMessageToJnl(XRJnlh jnl, XRSeverity sev, const XRChar* fmt, XRStrSize fmtL, ...);
 XR_API XRStatus xrlStatusToBuf(XRJnlh jnl, XRStatus inStatus, XRChar* msg, XRStrSize msgL,
                                XRStrSize* cnvL, ...);
 XR_API XRStatus xrlStatusToJnl(XRJnlh jnl, XRSeverity sev, XRStatus inStatus, ...);

@@ -29,16 +29,14 @@ XR_API XRStatus xrzsu8IntfastFormat(XRLocaleh l, intfast_t v, int32_t w, int32_t
                                     UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
 XR_API XRStatus xrzsu8IntmaxFormat(XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags opt,
                                    UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
-XR_API XRStatus xrzsu8UintfastFormat(XRLocaleh l, uintfast_t v, int32_t w, int32_t p,
-                                     XRFlags opt, UTF8Str s, UTF8ByteLength sL,
-                                     UTF8ByteLength* cvtL);
+XR_API XRStatus xrzsu8UintfastFormat(XRLocaleh l, uintfast_t v, int32_t w, int32_t p, XRFlags opt,
+                                     UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
 XR_API XRStatus xrzsu8UintmaxFormat(XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags opt,
                                     UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
-XR_API XRStatus xrzsu8LongFormat(XRLocaleh l, long v, int32_t w, int32_t p, XRFlags opt,
-                                 UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
-XR_API XRStatus xrzsu8ULongFormat(XRLocaleh l, unsigned long v, int32_t w, int32_t p,
-                                  XRFlags opt, UTF8Str s, UTF8ByteLength sL,
-                                  UTF8ByteLength* cvtL);
+XR_API XRStatus xrzsu8LongFormat(XRLocaleh l, long v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
+                                 UTF8ByteLength sL, UTF8ByteLength* cvtL);
+XR_API XRStatus xrzsu8ULongFormat(XRLocaleh l, unsigned long v, int32_t w, int32_t p, XRFlags opt,
+                                  UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL);
 XR_API XRStatus xrzsu8IntFormat(XRLocaleh l, int v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
                                 UTF8ByteLength sL, UTF8ByteLength* cvtL);
 XR_API XRStatus xrzsu8UIntFormat(XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags opt,
@@ -69,8 +67,7 @@ XR_API XRStatus xrzsu8DateFormat(XRLocaleh locale, uint32_t month, uint32_t day,
                                  XRFlags options, UTF8Str fmtbuf, UTF8ByteLength fmtbufL,
                                  UTF8ByteLength* cnvL);
 XR_API XRStatus xrzsu8DatetimeFormat(XRLocaleh locale, double value, XRFlags options,
-                                     UTF8Str fmtbuf, UTF8ByteLength fmtbufL,
-                                     UTF8ByteLength* cnvL);
+                                     UTF8Str fmtbuf, UTF8ByteLength fmtbufL, UTF8ByteLength* cnvL);
 XR_API XRStatus xrzsu8TimeFormat(XRLocaleh locale, double value, XRFlags options, UTF8Str fmtbuf,
                                  UTF8ByteLength fmtbufL, UTF8ByteLength* cnvL);
 XR_API XRStatus xrzsu8ToDatetime(XRLocaleh locale, const UTF8Str src, UTF8ByteLength srcL,

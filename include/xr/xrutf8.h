@@ -1,4 +1,5 @@
-/* xrkit: the UTF-8 text kit: sizing, counting, comparison, copying, stripping, modified UTF-8, character classes.
+/* xrkit: the UTF-8 text kit: sizing, counting, comparison, copying, stripping, modified UTF-8,
+ * character classes.
  *
  * Two families size malformed text differently, on purpose:
  *  - utf8_len, UTF8_SLEN, UTF8_SLENB, UTF8_BLEN, UTF8_BLENB step by the length a lead byte

@@ -22,13 +22,14 @@ using Bytes = const std::uint8_t*;
     DECLARE(std::int32_t, compare, (Bytes a, std::uint64_t al, Bytes b, std::uint64_t bl))         \
     DECLARE(std::int32_t, normCompare, (Bytes a, std::uint64_t al, Bytes b, std::uint64_t bl))     \
     DECLARE(bool, normEqual, (Bytes a, std::uint64_t al, Bytes b, std::uint64_t bl))               \
-    DECLARE(std::uint64_t, copy, (Bytes from, std::uint64_t flen, std::uint8_t* to, std::uint64_t tlen)) \
+    DECLARE(std::uint64_t, copy,                                                                   \
+            (Bytes from, std::uint64_t flen, std::uint8_t * to, std::uint64_t tlen))               \
     DECLARE(std::uint64_t, stripBlanks, (Bytes s, std::uint64_t l, XRFlags options))               \
     DECLARE(XRStatus, encode,                                                                      \
-            (Bytes s, std::uint64_t sl, std::uint8_t* d, std::uint64_t dl, std::uint64_t* cvtL,     \
+            (Bytes s, std::uint64_t sl, std::uint8_t * d, std::uint64_t dl, std::uint64_t * cvtL,  \
              XRFlags opt))                                                                         \
     DECLARE(XRStatus, decode,                                                                      \
-            (Bytes s, std::uint64_t sl, std::uint8_t* d, std::uint64_t dl, std::uint64_t* cvtL,     \
+            (Bytes s, std::uint64_t sl, std::uint8_t * d, std::uint64_t dl, std::uint64_t * cvtL,  \
              XRFlags opt))
 
 namespace reference {

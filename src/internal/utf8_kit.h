@@ -10,15 +10,20 @@
 
 namespace xr::utf8 {
 
-constexpr std::size_t announced(std::uint8_t b) { return bytesFromUTF8[b]; }
-constexpr bool canLead(std::uint8_t b) { return valid_1st_utf8[b] != 0; }
+constexpr std::size_t announced(std::uint8_t b) {
+    return bytesFromUTF8[b];
+}
+constexpr bool canLead(std::uint8_t b) {
+    return valid_1st_utf8[b] != 0;
+}
 
 // The continuation bytes directly after the lead at p, at most max of them and none
 // at or beyond p + avail (avail counts the lead).
 constexpr std::size_t continuationsAfter(const std::uint8_t* p, std::size_t avail,
                                          std::size_t max) {
     std::size_t k = 0;
-    while (k < max && k + 1 < avail && isContinuation(p[k + 1])) ++k;
+    while (k < max && k + 1 < avail && isContinuation(p[k + 1]))
+        ++k;
     return k;
 }
 

@@ -46,9 +46,12 @@ enum class Skip { Spaces, WhiteSpace, Continuations };
 
 constexpr bool isSkipped(Skip kind, std::uint8_t b) {
     switch (kind) {
-    case Skip::Spaces: return b == 0x20;
-    case Skip::WhiteSpace: return b == 0x20 || (b >= 0x09 && b <= 0x0D);
-    default: return isContinuation(b);
+    case Skip::Spaces:
+        return b == 0x20;
+    case Skip::WhiteSpace:
+        return b == 0x20 || (b >= 0x09 && b <= 0x0D);
+    default:
+        return isContinuation(b);
     }
 }
 
@@ -72,7 +75,7 @@ using DecodeStops = Stops<0xF0, true, false, true>;
 //  dropTrailing  the length left after dropping the trailing bytes of the kind.
 #define XR_UTF8_DECLARE_KERNELS                                                                    \
     template <class R> Run structureRun(const std::uint8_t* p, std::size_t n);                     \
-    FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);                 \
+    FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);                  \
     std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n);
 namespace sse2 {
 XR_UTF8_DECLARE_KERNELS

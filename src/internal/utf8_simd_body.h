@@ -6,20 +6,48 @@
 #if XR_UTF8_LEVEL >= 3
 using V = __m256i;
 constexpr std::size_t kBytes = 32;
-inline V load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
-inline V splat(std::uint8_t c) { return _mm256_set1_epi8(static_cast<char>(c)); }
-inline V zero() { return _mm256_setzero_si256(); }
-inline V or_(V a, V b) { return _mm256_or_si256(a, b); }
-inline V and_(V a, V b) { return _mm256_and_si256(a, b); }
-inline V xor_(V a, V b) { return _mm256_xor_si256(a, b); }
-inline V add(V a, V b) { return _mm256_add_epi8(a, b); }
-inline V sub(V a, V b) { return _mm256_sub_epi8(a, b); }
-inline V subSat(V a, std::uint8_t c) { return _mm256_subs_epu8(a, splat(c)); }
-inline V eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
-inline V gtSigned(V a, V b) { return _mm256_cmpgt_epi8(a, b); }
-inline V minU(V a, V b) { return _mm256_min_epu8(a, b); }
-inline V maxU(V a, V b) { return _mm256_max_epu8(a, b); }
-inline std::uint32_t mask(V v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+inline V load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+}
+inline V splat(std::uint8_t c) {
+    return _mm256_set1_epi8(static_cast<char>(c));
+}
+inline V zero() {
+    return _mm256_setzero_si256();
+}
+inline V or_(V a, V b) {
+    return _mm256_or_si256(a, b);
+}
+inline V and_(V a, V b) {
+    return _mm256_and_si256(a, b);
+}
+inline V xor_(V a, V b) {
+    return _mm256_xor_si256(a, b);
+}
+inline V add(V a, V b) {
+    return _mm256_add_epi8(a, b);
+}
+inline V sub(V a, V b) {
+    return _mm256_sub_epi8(a, b);
+}
+inline V subSat(V a, std::uint8_t c) {
+    return _mm256_subs_epu8(a, splat(c));
+}
+inline V eq(V a, V b) {
+    return _mm256_cmpeq_epi8(a, b);
+}
+inline V gtSigned(V a, V b) {
+    return _mm256_cmpgt_epi8(a, b);
+}
+inline V minU(V a, V b) {
+    return _mm256_min_epu8(a, b);
+}
+inline V maxU(V a, V b) {
+    return _mm256_max_epu8(a, b);
+}
+inline std::uint32_t mask(V v) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+}
 // The bytes K places before each byte of cur, zeros before the first.
 template <int K> V before(V cur) {
     return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(cur, cur, 0x08), 16 - K);
@@ -34,21 +62,51 @@ inline std::uint64_t sum(V v) {
 #else
 using V = __m128i;
 constexpr std::size_t kBytes = 16;
-inline V load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
-inline V splat(std::uint8_t c) { return _mm_set1_epi8(static_cast<char>(c)); }
-inline V zero() { return _mm_setzero_si128(); }
-inline V or_(V a, V b) { return _mm_or_si128(a, b); }
-inline V and_(V a, V b) { return _mm_and_si128(a, b); }
-inline V xor_(V a, V b) { return _mm_xor_si128(a, b); }
-inline V add(V a, V b) { return _mm_add_epi8(a, b); }
-inline V sub(V a, V b) { return _mm_sub_epi8(a, b); }
-inline V subSat(V a, std::uint8_t c) { return _mm_subs_epu8(a, splat(c)); }
-inline V eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
-inline V gtSigned(V a, V b) { return _mm_cmpgt_epi8(a, b); }
-inline V minU(V a, V b) { return _mm_min_epu8(a, b); }
-inline V maxU(V a, V b) { return _mm_max_epu8(a, b); }
-inline std::uint32_t mask(V v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
-template <int K> V before(V cur) { return _mm_slli_si128(cur, K); }
+inline V load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const V*>(p));
+}
+inline V splat(std::uint8_t c) {
+    return _mm_set1_epi8(static_cast<char>(c));
+}
+inline V zero() {
+    return _mm_setzero_si128();
+}
+inline V or_(V a, V b) {
+    return _mm_or_si128(a, b);
+}
+inline V and_(V a, V b) {
+    return _mm_and_si128(a, b);
+}
+inline V xor_(V a, V b) {
+    return _mm_xor_si128(a, b);
+}
+inline V add(V a, V b) {
+    return _mm_add_epi8(a, b);
+}
+inline V sub(V a, V b) {
+    return _mm_sub_epi8(a, b);
+}
+inline V subSat(V a, std::uint8_t c) {
+    return _mm_subs_epu8(a, splat(c));
+}
+inline V eq(V a, V b) {
+    return _mm_cmpeq_epi8(a, b);
+}
+inline V gtSigned(V a, V b) {
+    return _mm_cmpgt_epi8(a, b);
+}
+inline V minU(V a, V b) {
+    return _mm_min_epu8(a, b);
+}
+inline V maxU(V a, V b) {
+    return _mm_max_epu8(a, b);
+}
+inline std::uint32_t mask(V v) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+}
+template <int K> V before(V cur) {
+    return _mm_slli_si128(cur, K);
+}
 inline std::uint64_t sum(V v) {
     const V s = _mm_sad_epu8(v, zero());
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(s)) +
@@ -58,10 +116,14 @@ inline std::uint64_t sum(V v) {
 constexpr std::uint32_t kAllBits = kBytes == 32 ? ~0u : (1u << kBytes) - 1;
 
 // Byte classes of one block: 0xFF where a byte belongs to the class.
-inline V atLeast(V v, std::uint8_t t) { return eq(maxU(v, splat(t)), v); }
+inline V atLeast(V v, std::uint8_t t) {
+    return eq(maxU(v, splat(t)), v);
+}
 
 // Continuation bytes 80..BF: the only bytes below -64 as signed.
-inline V continuations(V cur) { return gtSigned(splat(0xC0), cur); }
+inline V continuations(V cur) {
+    return gtSigned(splat(0xC0), cur);
+}
 
 // Bytes that a lead among the three before announces as part of its sequence.
 inline V expected(V p1, V p2, V p3) {
@@ -101,8 +163,12 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
     return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
 }
 
-inline std::uint32_t below(unsigned bit) { return (std::uint32_t{1} << bit) - 1; }
-inline unsigned firstBit(std::uint32_t m) { return static_cast<unsigned>(std::countr_zero(m)); }
+inline std::uint32_t below(unsigned bit) {
+    return (std::uint32_t{1} << bit) - 1;
+}
+inline unsigned firstBit(std::uint32_t m) {
+    return static_cast<unsigned>(std::countr_zero(m));
+}
 
 // Bytes that end a run in the block at p + i, given its continuation bytes.
 template <class R> V blockStops(const std::uint8_t* p, std::size_t i, V cur, V cont) {
@@ -110,7 +176,9 @@ template <class R> V blockStops(const std::uint8_t* p, std::size_t i, V cur, V c
     return stops<R>(cur, c.p1, c.p2, c.p3, cont);
 }
 
-inline bool anySet(V v) { return mask(eq(v, zero())) != kAllBits; }
+inline bool anySet(V v) {
+    return mask(eq(v, zero())) != kAllBits;
+}
 
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     constexpr std::size_t kGroup = 4 * kBytes;
@@ -130,9 +198,10 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
             }
             const V c0 = continuations(v0), c1 = continuations(v1), c2 = continuations(v2),
                     c3 = continuations(v3);
-            const V bad = or_(or_(blockStops<R>(p, i, v0, c0), blockStops<R>(p, i + kBytes, v1, c1)),
-                              or_(blockStops<R>(p, i + 2 * kBytes, v2, c2),
-                                  blockStops<R>(p, i + 3 * kBytes, v3, c3)));
+            const V bad =
+                or_(or_(blockStops<R>(p, i, v0, c0), blockStops<R>(p, i + kBytes, v1, c1)),
+                    or_(blockStops<R>(p, i + 2 * kBytes, v2, c2),
+                        blockStops<R>(p, i + 3 * kBytes, v3, c3)));
             if (!anySet(bad)) {
                 acc = sub(sub(acc, c0), add(c1, add(c2, c3)));
                 inAcc += 4;
@@ -163,7 +232,8 @@ FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
         if (differ == 0 && mask(x) == 0 && quietBefore(a, i)) continue;
         const Context c(a, i, x);
         const V foldDiffers = xor_(eq(foldAscii(x), foldAscii(y)), eq(x, x));
-        const std::uint32_t stop = mask(or_(stops<Stops<0xF8>>(x, c.p1, c.p2, c.p3, continuations(x)), foldDiffers));
+        const std::uint32_t stop =
+            mask(or_(stops<Stops<0xF8>>(x, c.p1, c.p2, c.p3, continuations(x)), foldDiffers));
         const std::uint32_t caseOnly = differ & (stop ? below(firstBit(stop)) : ~0u);
         if (firstDiff == SIZE_MAX && caseOnly) firstDiff = i + firstBit(caseOnly);
         if (stop) return {i + firstBit(stop), firstDiff, true};
@@ -173,12 +243,14 @@ FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
 
 inline V skipped(Skip kind, V v) {
     switch (kind) {
-    case Skip::Spaces: return eq(v, splat(0x20));
+    case Skip::Spaces:
+        return eq(v, splat(0x20));
     case Skip::WhiteSpace: {
         const V t = sub(v, splat(0x09)); // 09..0D become 0..4
         return or_(eq(v, splat(0x20)), eq(minU(t, splat(4)), t));
     }
-    default: return continuations(v);
+    default:
+        return continuations(v);
     }
 }
 
@@ -187,6 +259,7 @@ std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
         if (const std::uint32_t keep = ~mask(skipped(kind, load(p + n - kBytes))) & kAllBits)
             return n - kBytes + 32 - static_cast<std::size_t>(std::countl_zero(keep));
     }
-    while (n > 0 && isSkipped(kind, p[n - 1])) --n;
+    while (n > 0 && isSkipped(kind, p[n - 1]))
+        --n;
     return n;
 }

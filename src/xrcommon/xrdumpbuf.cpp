@@ -19,7 +19,9 @@ struct JournalSink {
     }
 };
 
-const std::uint8_t* bytes(XRMemPtr addr) { return static_cast<const std::uint8_t*>(addr); }
+const std::uint8_t* bytes(XRMemPtr addr) {
+    return static_cast<const std::uint8_t*>(addr);
+}
 
 XRStatus dumpBuf2(XRJnlh jnl, XRChar* prefix, XRMemPtr owner, XRMemPtr addr, XRMemSize addrL) {
     JournalSink sink{jnl};
@@ -64,30 +66,46 @@ XRStatus dumpBuf0R(XRJnlh jnl, XRMemPtr addr, XRMemSize addrL) {
 #define XR_TEXT_OF(x) #x
 #define XR_LINE_TEXT(x) XR_TEXT_OF(x)
 // The event of one line; its source line is where the macro is used.
-#define XR_RAISE_EVENT                                                                    \
-    return lg->logSvcs->LogEvent(lg, lv, 0, nullptr, nullptr, XR_LINE_TEXT(__LINE__),     \
+#define XR_RAISE_EVENT                                                                             \
+    return lg->logSvcs->LogEvent(lg, lv, 0, nullptr, nullptr, XR_LINE_TEXT(__LINE__),              \
                                  "xrdumpbuf.cpp", U_L_UCS4_CE, nullptr, cap)
 
 // Every line size has its own raising statement, so an event's source line tells
 // which size of line raised it.
 void raise(Loggerp lg, LoggerLevel lv, std::size_t n, XRZCapturedp cap) {
     switch (n) {
-    case 1: XR_RAISE_EVENT;
-    case 2: XR_RAISE_EVENT;
-    case 3: XR_RAISE_EVENT;
-    case 4: XR_RAISE_EVENT;
-    case 5: XR_RAISE_EVENT;
-    case 6: XR_RAISE_EVENT;
-    case 7: XR_RAISE_EVENT;
-    case 8: XR_RAISE_EVENT;
-    case 9: XR_RAISE_EVENT;
-    case 10: XR_RAISE_EVENT;
-    case 11: XR_RAISE_EVENT;
-    case 12: XR_RAISE_EVENT;
-    case 13: XR_RAISE_EVENT;
-    case 14: XR_RAISE_EVENT;
-    case 15: XR_RAISE_EVENT;
-    default: XR_RAISE_EVENT;
+    case 1:
+        XR_RAISE_EVENT;
+    case 2:
+        XR_RAISE_EVENT;
+    case 3:
+        XR_RAISE_EVENT;
+    case 4:
+        XR_RAISE_EVENT;
+    case 5:
+        XR_RAISE_EVENT;
+    case 6:
+        XR_RAISE_EVENT;
+    case 7:
+        XR_RAISE_EVENT;
+    case 8:
+        XR_RAISE_EVENT;
+    case 9:
+        XR_RAISE_EVENT;
+    case 10:
+        XR_RAISE_EVENT;
+    case 11:
+        XR_RAISE_EVENT;
+    case 12:
+        XR_RAISE_EVENT;
+    case 13:
+        XR_RAISE_EVENT;
+    case 14:
+        XR_RAISE_EVENT;
+    case 15:
+        XR_RAISE_EVENT;
+    default:
+        XR_RAISE_EVENT;
     }
 }
 
@@ -119,8 +137,8 @@ bool enabled(Loggerp logger, LoggerLevel level) {
 // Forward order; a disabled line is skipped before any of its bytes is read, and no
 // line's outcome stops the dump.
 template <bool Forced, class... Lead>
-XRStatus loggerDump(Loggerp logger, LoggerLevel level, XRStatus base, XRMemPtr addr,
-                    XRMemSize len, Lead... lead) {
+XRStatus loggerDump(Loggerp logger, LoggerLevel level, XRStatus base, XRMemPtr addr, XRMemSize len,
+                    Lead... lead) {
     LoggerSink sink{logger, level};
     const std::uint8_t* p = bytes(addr);
     for (; len >= xr::dump::kLineBytes; p += xr::dump::kLineBytes, len -= xr::dump::kLineBytes)

@@ -9,9 +9,13 @@
 namespace {
 
 // A locale belongs to an NLS extension, and through it to a host.
-XRHndlp hostOf(XRLocaleh locale) { return locale ? locale->xrnls->hndl : Exported_XRHandle; }
+XRHndlp hostOf(XRLocaleh locale) {
+    return locale ? locale->xrnls->hndl : Exported_XRHandle;
+}
 
-XRLocaleh localeOf(XRZFmtInfop info) { return info ? info->locale : nullptr; }
+XRLocaleh localeOf(XRZFmtInfop info) {
+    return info ? info->locale : nullptr;
+}
 
 const SKNLS_GLOBAL_S* nlsGlobal(XRHndlp h) {
     return static_cast<const SKNLS_GLOBAL_S*>(h->sknls_global);
@@ -35,8 +39,8 @@ XRZRenderedp renderFmt(XRLocaleh locale, XRZFmtInfop info, XRPoolh pool, const X
     return h ? h->msgRenderFmtV(h, info, pool, fmt, fmtL, args) : nullptr;
 }
 
-XRStatus statusBuff(XRHndlp h, XRZFmtInfop info, XRStatus fmtStatus, XRChar* dest,
-                    XRStrSize destL, XRStrSize* cnvL, va_list args) {
+XRStatus statusBuff(XRHndlp h, XRZFmtInfop info, XRStatus fmtStatus, XRChar* dest, XRStrSize destL,
+                    XRStrSize* cnvL, va_list args) {
     return h->msgStatusBuffV(h, info, fmtStatus, dest, destL, cnvL, args);
 }
 
@@ -82,8 +86,7 @@ XRZRenderedp xrzRenderFmtV(XRLocaleh locale, XRPoolh pool, const XRChar* fmt, XR
     return renderFmt(locale, &info, pool, fmt, fmtL, args);
 }
 
-XRZRenderedp xrzRenderFmt(XRLocaleh locale, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
-                          ...) {
+XRZRenderedp xrzRenderFmt(XRLocaleh locale, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL, ...) {
     va_list args;
     va_start(args, fmtL);
     XRZRenderedp r = xrzRenderFmtV(locale, pool, fmt, fmtL, args);

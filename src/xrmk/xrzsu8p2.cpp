@@ -90,8 +90,8 @@ struct Options {
 };
 
 // One character of the source to the output; false when the output is full.
-bool encodeOne(const std::uint8_t* p, std::size_t n, std::size_t found, Output& out,
-               Options opt, XRStatus& rc) {
+bool encodeOne(const std::uint8_t* p, std::size_t n, std::size_t found, Output& out, Options opt,
+               XRStatus& rc) {
     auto replace = [&] {
         rc = XRStatusIllegalSequence;
         return out.putReplacement();
@@ -175,7 +175,9 @@ class Decoder {
     XRStatus rc_ = 0;
 };
 
-XRNLS_EXT_S* nlsExtension() { return reinterpret_cast<XRNLS_EXT_S*>(Exported_XRHandle->xrnls); }
+XRNLS_EXT_S* nlsExtension() {
+    return reinterpret_cast<XRNLS_EXT_S*>(Exported_XRHandle->xrnls);
+}
 
 // Loaded once and kept in the NLS extension. Concurrent first calls may both load and
 // the later store wins; the library never dereferences the handle, so relaxed atomic
@@ -234,7 +236,8 @@ XRStatus encode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, st
     Output out(d, dL);
     XRStatus rc = 0;
     for (std::size_t pos = 0; pos < sL;)
-        if (!encodeStep(s, sL, pos, out, Options(opt), rc)) return finish(XRStatusBufferTooSmall, out, cvtL);
+        if (!encodeStep(s, sL, pos, out, Options(opt), rc))
+            return finish(XRStatusBufferTooSmall, out, cvtL);
     return finish(rc, out, cvtL);
 }
 
@@ -319,8 +322,10 @@ XRStatus decode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, st
 }
 
 #define XR_UTF8_INSTANTIATE(isa)                                                                   \
-    template XRStatus encode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t, std::uint64_t*, XRFlags); \
-    template XRStatus decode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t, std::uint64_t*, XRFlags);
+    template XRStatus encode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t,              \
+                                  std::uint64_t*, XRFlags);                                        \
+    template XRStatus decode<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t,              \
+                                  std::uint64_t*, XRFlags);
 XR_UTF8_INSTANTIATE(Isa::Sse2)
 XR_UTF8_INSTANTIATE(Isa::Avx2)
 #undef XR_UTF8_INSTANTIATE

@@ -17,9 +17,12 @@ constexpr std::size_t kUnbounded = SIZE_MAX;
 // these are its allowed ranges.
 constexpr bool secondInRange(std::uint8_t lead, std::uint8_t second) {
     switch (lead) {
-    case 0xE0: return second >= 0xA0 && second <= 0xBF;
-    case 0xED: return second >= 0x80 && second <= 0x9F;
-    default: return second >= 0x90 && second <= 0xBF; // F0
+    case 0xE0:
+        return second >= 0xA0 && second <= 0xBF;
+    case 0xED:
+        return second >= 0x80 && second <= 0x9F;
+    default:
+        return second >= 0x90 && second <= 0xBF; // F0
     }
 }
 
@@ -42,7 +45,8 @@ Sized sizeCharacter(const std::uint8_t* p) {
     } else if (b == 0xF4 && isContinuation(p[1]) && p[1] > 0x8F) {
         marked = true;
     }
-    while (consumed < n && isContinuation(p[consumed])) ++consumed;
+    while (consumed < n && isContinuation(p[consumed]))
+        ++consumed;
     if (consumed < n) return {static_cast<int>(consumed), false};
     return {static_cast<int>(n), !marked};
 }
@@ -70,26 +74,30 @@ namespace reference {
 
 std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {
     std::uint64_t count = 0;
-    for (std::uint64_t pos = 0; pos < l; pos += announced(s[pos])) ++count;
+    for (std::uint64_t pos = 0; pos < l; pos += announced(s[pos]))
+        ++count;
     return count;
 }
 
 std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {
     if (l == 0 || s[l - 1] < 0x80) return l;
     std::size_t p = l - 1;
-    while (p > 0 && isContinuation(s[p])) --p;
+    while (p > 0 && isContinuation(s[p]))
+        --p;
     return boundaryAt(s, l, p);
 }
 
 std::uint64_t numChars(Bytes s, std::uint64_t sl) {
     std::uint64_t count = 0;
-    for (std::uint64_t pos = 0; pos < sl; ++count) pos += stepByContinuation(s + pos, sl - pos);
+    for (std::uint64_t pos = 0; pos < sl; ++count)
+        pos += stepByContinuation(s + pos, sl - pos);
     return count;
 }
 
 std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
     std::uint64_t pos = 0;
-    for (; chars > 0; --chars) pos += stepByContinuation(s + pos, kUnbounded);
+    for (; chars > 0; --chars)
+        pos += stepByContinuation(s + pos, kUnbounded);
     return pos;
 }
 
@@ -108,7 +116,8 @@ template <Isa I, class Step> std::uint64_t countInRuns(Bytes s, std::uint64_t l,
         const std::size_t c = boundaryBefore(s + pos, r.end);
         count += leadsBefore(r, c);
         const std::uint64_t stop = pos + (r.bad ? r.end + 1 : l - pos);
-        for (pos += c; pos < stop && pos < l; ++count) pos += step(s + pos, l - pos);
+        for (pos += c; pos < stop && pos < l; ++count)
+            pos += step(s + pos, l - pos);
     }
     return count;
 }
@@ -157,7 +166,9 @@ XR_UTF8_INSTANTIATE(Isa::Avx2)
 
 extern "C" {
 
-int utf8_len(UTF8Char c) { return static_cast<int>(announced(*c)); }
+int utf8_len(UTF8Char c) {
+    return static_cast<int>(announced(*c));
+}
 
 int _U8ValidCharSize(UTF8Char ch, XRBoolean* valid) {
     const Sized r = sizeCharacter(ch);
@@ -165,16 +176,22 @@ int _U8ValidCharSize(UTF8Char ch, XRBoolean* valid) {
     return r.size;
 }
 
-int _U8CharSize(UTF8Char ch) { return sizeCharacter(ch).size; }
+int _U8CharSize(UTF8Char ch) {
+    return sizeCharacter(ch).size;
+}
 
 int xrzsu8CharSize(UTF8Str s, XRBoolean* valid) {
     if (valid) return _U8ValidCharSize(s, valid);
     return sizeCharacter(s).size;
 }
 
-int xrzsu8CharSize2(UTF8Str s, XRBoolean*) { return sizeCharacter(s).size; }
+int xrzsu8CharSize2(UTF8Str s, XRBoolean*) {
+    return sizeCharacter(s).size;
+}
 
-UTF8Str xrzsu8NextChar(UTF8Str s, UTF8ByteLength) { return s + sizeCharacter(s).size; }
+UTF8Str xrzsu8NextChar(UTF8Str s, UTF8ByteLength) {
+    return s + sizeCharacter(s).size;
+}
 
 UTF8CharLength UTF8_SLEN(UTF8Str s) {
     if (!s) return 0;
@@ -183,7 +200,8 @@ UTF8CharLength UTF8_SLEN(UTF8Str s) {
         ++count;
         // Skip what the lead announces, but never the terminator.
         std::size_t n = announced(*s++);
-        while (--n && *s) ++s;
+        while (--n && *s)
+            ++s;
     }
     return count;
 }
@@ -214,7 +232,8 @@ void xrzsu8Lengths(UTF8Str s, UTF8CharLength* cl, UTF8ByteLength* bl) {
     UTF8CharLength count = 0;
     UTF8ByteLength pos = 0;
     // A NUL is no continuation byte, so no step passes the terminator.
-    for (; s[pos]; ++count) pos += stepByContinuation(s + pos, kUnbounded);
+    for (; s[pos]; ++count)
+        pos += stepByContinuation(s + pos, kUnbounded);
     if (cl) *cl = count;
     if (bl) *bl = pos;
 }

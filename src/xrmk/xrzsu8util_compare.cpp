@@ -39,7 +39,9 @@ bool sameSequence(const Cursor& a, const Cursor& b) {
     return a.left >= n && b.left >= n && std::memcmp(a.p, b.p, n) == 0;
 }
 
-XRNLS_EXT_S* nls() { return reinterpret_cast<XRNLS_EXT_S*>(Exported_XRHandle->xrnls); }
+XRNLS_EXT_S* nls() {
+    return reinterpret_cast<XRNLS_EXT_S*>(Exported_XRHandle->xrnls);
+}
 
 XRChar downcaseByHost(std::uint32_t cp) {
     XRNLS_EXT_S* ext = nls();
@@ -54,7 +56,9 @@ std::uint32_t foldForEquality(std::uint32_t cp) {
     return static_cast<std::uint32_t>(c);
 }
 
-constexpr int sign(bool negative) { return negative ? -1 : 1; }
+constexpr int sign(bool negative) {
+    return negative ? -1 : 1;
+}
 
 constexpr int32_t kGoOn = 0x7FFFFFFF;
 
@@ -116,20 +120,25 @@ bool equalStep(Cursor& a, Cursor& b) {
 // A blank of the option set that is exactly the n bytes at p.
 bool isBlank(const std::uint8_t* p, std::size_t n, bool whiteSpace) {
     switch (n) {
-    case 1: return p[0] == 0x20 || (whiteSpace && p[0] >= 0x09 && p[0] <= 0x0D);
-    case 2: return p[0] == 0xC2 && (p[1] == 0xA0 || (whiteSpace && p[1] == 0x85));
-    case 3: break;
-    default: return false;
+    case 1:
+        return p[0] == 0x20 || (whiteSpace && p[0] >= 0x09 && p[0] <= 0x0D);
+    case 2:
+        return p[0] == 0xC2 && (p[1] == 0xA0 || (whiteSpace && p[1] == 0x85));
+    case 3:
+        break;
+    default:
+        return false;
     }
     const std::uint32_t v = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-    return v == 0xE19A80 || (v >= 0xE28080 && v <= 0xE2808A) || v == 0xE280A8 ||
-           v == 0xE280A9 || v == 0xE280AF || v == 0xE2819F || v == 0xE38080;
+    return v == 0xE19A80 || (v >= 0xE28080 && v <= 0xE2808A) || v == 0xE280A8 || v == 0xE280A9 ||
+           v == 0xE280AF || v == 0xE2819F || v == 0xE38080;
 }
 
 // The length without the last character when that is exactly one blank, else len.
 std::size_t withoutLastBlank(const std::uint8_t* s, std::size_t len, bool whiteSpace) {
     std::size_t lead = len - 1;
-    while (lead > 0 && isContinuation(s[lead])) --lead;
+    while (lead > 0 && isContinuation(s[lead]))
+        --lead;
     if (isContinuation(s[lead]) || !isBlank(s + lead, len - lead, whiteSpace)) return len;
     return lead;
 }
@@ -181,7 +190,8 @@ std::uint64_t copy(Bytes from, std::uint64_t flen, std::uint8_t* to, std::uint64
 
 std::uint64_t stripBlanks(Bytes s, std::uint64_t len, XRFlags options) {
     if (options == 0) {
-        while (len > 0 && s[len - 1] == 0x20) --len;
+        while (len > 0 && s[len - 1] == 0x20)
+            --len;
         return len;
     }
     while (len > 0) {
@@ -253,10 +263,10 @@ template <Isa I> std::uint64_t stripBlanks(Bytes s, std::uint64_t len, XRFlags o
 }
 
 #define XR_UTF8_INSTANTIATE(isa)                                                                   \
-    template std::int32_t compare<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);               \
-    template std::int32_t normCompare<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);           \
-    template bool normEqual<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);                     \
-    template std::uint64_t copy<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t);         \
+    template std::int32_t compare<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);                \
+    template std::int32_t normCompare<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);            \
+    template bool normEqual<isa>(Bytes, std::uint64_t, Bytes, std::uint64_t);                      \
+    template std::uint64_t copy<isa>(Bytes, std::uint64_t, std::uint8_t*, std::uint64_t);          \
     template std::uint64_t stripBlanks<isa>(Bytes, std::uint64_t, XRFlags);
 XR_UTF8_INSTANTIATE(Isa::Sse2)
 XR_UTF8_INSTANTIATE(Isa::Avx2)
@@ -290,13 +300,12 @@ XRBoolean xrzsu8NormEqual(UTF8ConstStr s1, UTF8ByteLength s1L, UTF8ConstStr s2,
     return XR_UTF8_DISPATCH(xr::utf8::normEqual, s1, s1L, s2, s2L) ? XR_TRUE : XR_FALSE;
 }
 
-XRBoolean xrzsu8NormEqualText(UTF8ConstStr s1, UTF8ByteLength s1L, XRConstMemPtr s2,
-                              XRMemSize s2L, NLScei) {
+XRBoolean xrzsu8NormEqualText(UTF8ConstStr s1, UTF8ByteLength s1L, XRConstMemPtr s2, XRMemSize s2L,
+                              NLScei) {
     return xrzsu8NormEqual(s1, s1L, static_cast<UTF8ConstStr>(s2), s2L);
 }
 
-UTF8ByteLength xrzsu8Copy(UTF8ConstStr from, UTF8ByteLength flen, UTF8Str to,
-                          UTF8ByteLength tlen) {
+UTF8ByteLength xrzsu8Copy(UTF8ConstStr from, UTF8ByteLength flen, UTF8Str to, UTF8ByteLength tlen) {
     return XR_UTF8_DISPATCH(xr::utf8::copy, from, flen, to, tlen);
 }
 

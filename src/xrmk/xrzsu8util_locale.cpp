@@ -33,8 +33,8 @@ XRStatus xrzsu8DoubleFormat(XRLocaleh l, double v, int32_t w, int32_t p, XRFlags
     return l->doubleFormatUWithExOpts(l, v, w, p, opt, s, sL, cvtL, nullptr);
 }
 
-XRStatus xrzsu8IntfastFormat(XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags opt,
-                             UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8IntfastFormat(XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
+                             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
     return l->intfastFormatU(l, v, w, p, opt, s, sL, cvtL);
 }
 
@@ -48,8 +48,8 @@ XRStatus xrzsu8UintfastFormat(XRLocaleh l, uintfast_t v, int32_t w, int32_t p, X
     return l->uintfastFormatU(l, v, w, p, opt, s, sL, cvtL);
 }
 
-XRStatus xrzsu8UintmaxFormat(XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags opt,
-                             UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8UintmaxFormat(XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
+                             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
     return l->uintmaxFormatU(l, v, w, p, opt, s, sL, cvtL);
 }
 
@@ -68,13 +68,13 @@ XRStatus xrzsu8IntFormat(XRLocaleh l, int v, int32_t w, int32_t p, XRFlags opt, 
     return l->intFormatU(l, v, w, p, opt, s, sL, cvtL);
 }
 
-XRStatus xrzsu8UIntFormat(XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags opt,
-                          UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8UIntFormat(XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags opt, UTF8Str s,
+                          UTF8ByteLength sL, UTF8ByteLength* cvtL) {
     return l->uintFormatU(l, v, w, p, opt, s, sL, cvtL);
 }
 
-XRStatus xrzsu8ToIntfast(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o,
-                         intfast_t* ift, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8ToIntfast(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, intfast_t* ift,
+                         UTF8ByteLength* cvtL) {
     return l->bufToIntfastU(l, b, bL, o, ift, cvtL);
 }
 
@@ -88,8 +88,8 @@ XRStatus xrzsu8ToUintfast(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlag
     return l->bufToUintfastU(l, b, bL, o, uif, cvtL);
 }
 
-XRStatus xrzsu8ToUintmax(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o,
-                         uintmax_t* uim, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8ToUintmax(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, uintmax_t* uim,
+                         UTF8ByteLength* cvtL) {
     return l->bufToUintmaxU(l, b, bL, o, uim, cvtL);
 }
 
@@ -108,8 +108,8 @@ XRStatus xrzsu8ToInt(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, 
     return l->bufToIntU(l, b, bL, o, im, cvtL);
 }
 
-XRStatus xrzsu8ToUInt(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o,
-                      unsigned int* uif, UTF8ByteLength* cvtL) {
+XRStatus xrzsu8ToUInt(XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, unsigned int* uif,
+                      UTF8ByteLength* cvtL) {
     return l->bufToUIntU(l, b, bL, o, uif, cvtL);
 }
 
@@ -134,8 +134,8 @@ XRStatus xrzsu8TimeFormat(XRLocaleh locale, double value, XRFlags options, UTF8S
     return locale->timeFormatU(locale, value, options, fmtbuf, fmtbufL, cnvL);
 }
 
-XRStatus xrzsu8ToDatetime(XRLocaleh locale, const UTF8Str src, UTF8ByteLength srcL,
-                          XRFlags options, double* datetime, UTF8ByteLength* usedL) {
+XRStatus xrzsu8ToDatetime(XRLocaleh locale, const UTF8Str src, UTF8ByteLength srcL, XRFlags options,
+                          double* datetime, UTF8ByteLength* usedL) {
     return locale->bufToDatetimeU(locale, src, srcL, options, datetime, usedL);
 }
 
@@ -149,9 +149,8 @@ XRStatus xrzsu8ToTime(XRLocaleh locale, const UTF8Str src, UTF8ByteLength srcL, 
     return locale->bufToTimeU(locale, src, srcL, options, datetime, usedL);
 }
 
-XRStatus xrzsu8ICUNormalize(UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode,
-                            int32_t opts, UTF8Str out, UTF8ByteLength outL,
-                            UTF8ByteLength* cvtL) {
+XRStatus xrzsu8ICUNormalize(UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode, int32_t opts,
+                            UTF8Str out, UTF8ByteLength outL, UTF8ByteLength* cvtL) {
     XRNLSIcup icu = icuService();
     if (!icu) return XRStatusFailed;
     return icu->ivtbl->normalize(icu, in, inL, mode, opts, out, outL, cvtL);

@@ -18,9 +18,12 @@ const std::string kCli = XRKIT_CLI;
 TEST(CliValidate, NamesTheFirstBadSequence) {
     const std::pair<std::string, std::string> cases[] = {
         {"ab\xE0\x80\x80z", "2: malformed UTF-8 sequence E0 80 80"},
-        {"abc\xED\xA0\x80", "3: malformed UTF-8 sequence ED A0 80"}, {"\xC3\xA9\xC3", "2: malformed UTF-8 sequence C3"},
-        {"\x80", "0: malformed UTF-8 sequence 80"}, {"ok\xF4\x90\x80\x80", "2: malformed UTF-8 sequence F4 90 80 80"},
-        {"\xE3\x41\x42", "0: malformed UTF-8 sequence E3"}, {"x\xF0", "1: malformed UTF-8 sequence F0"}};
+        {"abc\xED\xA0\x80", "3: malformed UTF-8 sequence ED A0 80"},
+        {"\xC3\xA9\xC3", "2: malformed UTF-8 sequence C3"},
+        {"\x80", "0: malformed UTF-8 sequence 80"},
+        {"ok\xF4\x90\x80\x80", "2: malformed UTF-8 sequence F4 90 80 80"},
+        {"\xE3\x41\x42", "0: malformed UTF-8 sequence E3"},
+        {"x\xF0", "1: malformed UTF-8 sequence F0"}};
     for (const auto& [input, message] : cases) {
         auto r = run(kCli + " validate -", &input);
         EXPECT_EQ(r.exitCode, 1) << testing::PrintToString(input);
@@ -41,15 +44,19 @@ TEST(CliValidate, CorpusAndIconvVerdicts) {
     std::mt19937_64 rng(5);
     for (int i = 0; i < 60; ++i) {
         std::string bytes(4090 + rng() % 12, 'a');
-        for (int k = 0; k < 3; ++k) bytes[bytes.size() - 1 - rng() % 8] = static_cast<char>(0x80 + rng() % 0x80);
+        for (int k = 0; k < 3; ++k)
+            bytes[bytes.size() - 1 - rng() % 8] = static_cast<char>(0x80 + rng() % 0x80);
         files.push_back(dir + "/in" + std::to_string(i));
         xrtest::writeFile(files.back(), bytes);
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string file = shellQuote(files[i]), size = std::to_string(std::filesystem::file_size(files[i]));
-        auto ours = run(kCli + " validate " + file), ref = run("iconv -f UTF-8 -t UTF-8 " + file + " >/dev/null 2>&1");
+        const std::string file = shellQuote(files[i]),
+                          size = std::to_string(std::filesystem::file_size(files[i]));
+        auto ours = run(kCli + " validate " + file),
+             ref = run("iconv -f UTF-8 -t UTF-8 " + file + " >/dev/null 2>&1");
         EXPECT_EQ(ours.exitCode, i < corpus || ref.exitCode == 0 ? 0 : 1) << files[i] << ours.err;
-        EXPECT_TRUE(ours.exitCode || ours.out.find("well-formed UTF-8, " + size + " bytes") != std::string::npos);
+        EXPECT_TRUE(ours.exitCode ||
+                    ours.out.find("well-formed UTF-8, " + size + " bytes") != std::string::npos);
     }
 }
 
@@ -67,17 +74,23 @@ TEST(CliCount, BothRulesAndInvalidSequences) {
 // with chunk edges inside surrogate pairs.
 TEST(CliConvertModified, Cesu8LikeUconvAndRoundTrips) {
     const std::string dir = xrtest::tempDir(), cesu = dir + "/cesu", mutf = dir + "/mutf";
-    for (const std::string name : {"Emoji-Lipsum.utf8.txt", "Hindi-Lipsum.utf8.txt", "UTF-8-test.txt"}) {
-        const std::string path = XRKIT_CORPUS_DIR "/" + name, file = shellQuote(path), text = xrtest::readFile(path);
+    for (const std::string name :
+         {"Emoji-Lipsum.utf8.txt", "Hindi-Lipsum.utf8.txt", "UTF-8-test.txt"}) {
+        const std::string path = XRKIT_CORPUS_DIR "/" + name, file = shellQuote(path),
+                          text = xrtest::readFile(path);
         ASSERT_EQ(run(kCli + " convert -f utf-8 -t cesu-8 " + file + " " + cesu).exitCode, 0);
-        EXPECT_EQ(run("(uconv -f UTF-8 -t CESU-8 " + file + " | cmp -s - " + cesu + ")").exitCode, 0) << name;
+        EXPECT_EQ(run("(uconv -f UTF-8 -t CESU-8 " + file + " | cmp -s - " + cesu + ")").exitCode,
+                  0)
+            << name;
         for (const char* chunk : {"", "XRKIT_CONVERT_CHUNK=17 "})
-            EXPECT_EQ(run(chunk + kCli + " convert -f cesu-8 -t utf-8 " + cesu).out, text) << name << chunk;
+            EXPECT_EQ(run(chunk + kCli + " convert -f cesu-8 -t utf-8 " + cesu).out, text)
+                << name << chunk;
         ASSERT_EQ(run(kCli + " convert -f utf-8 -t mutf-8 " + file + " " + mutf).exitCode, 0);
         EXPECT_EQ(run(kCli + " convert -f mutf-8 -t utf-8 " + mutf).out, text) << name;
     }
     const std::string nul("a\0b\xF0\x9F\x98\x80", 7), fourByte = "x\xF0\x9F\x98\x80";
-    EXPECT_EQ(run(kCli + " convert -f utf-8 -t mutf-8", &nul).out, "a\xC0\x80" "b\xED\xA0\xBD\xED\xB8\x80");
+    EXPECT_EQ(run(kCli + " convert -f utf-8 -t mutf-8", &nul).out, "a\xC0\x80"
+                                                                   "b\xED\xA0\xBD\xED\xB8\x80");
     auto bad = run(kCli + " convert -f cesu-8 -t utf-8", &fourByte);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("byte offset 1"), std::string::npos) << bad.err;

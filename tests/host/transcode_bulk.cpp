@@ -40,7 +40,9 @@ template <class Call> Result run(std::size_t outSize, Call call) {
     return r;
 }
 
-template <class F> F* fn(const char* name) { return library().fn<F>(name); }
+template <class F> F* fn(const char* name) {
+    return library().fn<F>(name);
+}
 
 TEST(TranscodeBulk, LoadedPointersAndWrappedPointersAgree) {
     const auto toUtf32 = fn<decltype(ConvertToUTF32)>("ConvertToUTF32");
@@ -69,8 +71,8 @@ TEST(TranscodeBulk, LoadedPointersAndWrappedPointersAgree) {
     gWriter = fn<std::remove_pointer_t<XRCvtWriter>>("UTF32_UTF8");
     const auto back = [&](XRCvtWriter w, XRCvtReader r) {
         return run(text.size(), [&](XRUtf8* d, XRMemSize* u) {
-            return fromUtf32(const_cast<XRUtf8*>(utf32.out.data()), utf32.used, d, text.size(),
-                             u, w, r);
+            return fromUtf32(const_cast<XRUtf8*>(utf32.out.data()), utf32.used, d, text.size(), u,
+                             w, r);
         });
     };
     const Result bulk = back(gWriter, gReader);

@@ -30,13 +30,16 @@ struct Kit {
 };
 #define KIT_FN(f) kit.lib.fn<decltype(f)>(#f) // the loaded library's function f
 
-Bytes b(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes b(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes icuCesu8(const Bytes& utf8) {
     UErrorCode err = U_ZERO_ERROR;
     std::string out(utf8.size() * 2 + 16, '\0');
     const int32_t n = ucnv_convert("CESU-8", "UTF-8", out.data(), static_cast<int32_t>(out.size()),
-                                   reinterpret_cast<const char*>(utf8.data()), static_cast<int32_t>(utf8.size()), &err);
+                                   reinterpret_cast<const char*>(utf8.data()),
+                                   static_cast<int32_t>(utf8.size()), &err);
     EXPECT_TRUE(U_SUCCESS(err)) << u_errorName(err);
     return b(out.substr(0, static_cast<std::size_t>(n)));
 }
@@ -44,9 +47,11 @@ Bytes icuCesu8(const Bytes& utf8) {
 // Well-formed text: corpus files, a few boundary cases, and random characters of every
 // length (NUL included).
 std::vector<Bytes> texts() {
-    std::vector<Bytes> out{b("n\0l"s), b("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xF0\x90\x80\x80 \xEF\xBF\xBF")};
+    std::vector<Bytes> out{b("n\0l"s),
+                           b("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xF0\x90\x80\x80 \xEF\xBF\xBF")};
     for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR))
-        if (e.is_regular_file() && e.path().extension() == ".txt") out.push_back(b(xrtest::readFile(e.path())));
+        if (e.is_regular_file() && e.path().extension() == ".txt")
+            out.push_back(b(xrtest::readFile(e.path())));
     std::mt19937_64 rng(3);
     const std::uint64_t below[] = {0x80, 0x800, 0x10000, 0x110000};
     for (int i = 0; i < 20000; ++i) {
@@ -70,7 +75,8 @@ TEST(Utf8Host, Cesu8AgreesWithIcuAndRoundTrips) {
     for (const Bytes& text : texts()) {
         for (XRFlags opt : {0u, 1u, 5u}) {
             Bytes want, back(text.size() + 4, 0xEE);
-            for (std::uint8_t c : icuCesu8(text)) want += c || !opt ? Bytes(1, c) : Bytes{0xC0, 0x80};
+            for (std::uint8_t c : icuCesu8(text))
+                want += c || !opt ? Bytes(1, c) : Bytes{0xC0, 0x80};
             Bytes out(want.size() + 4, 0xEE);
             UTF8ByteLength cvtL = 0, backL = 0;
             Bytes in = text;
@@ -87,11 +93,13 @@ TEST(Utf8Host, CombiningMarksFromTheUnicodeData) {
     EXPECT_EQ(kit.nls.record().unidataExt, nullptr);
     // U+0301, U+093F, U+20DD, U+200D, U+200C, a, U+00E9, U+4E2D, U+1F600, U+1D167.
     const std::pair<std::string, bool> marks[] = {
-        {"\xCC\x81", true}, {"\xE0\xA4\xBF", true}, {"\xE2\x83\x9D", true}, {"\xE2\x80\x8D", true},
-        {"\xE2\x80\x8C", true}, {"a", false}, {"\xC3\xA9", false}, {"\xE4\xB8\xAD", false}, {"\xF0\x9F\x98\x80", false},
+        {"\xCC\x81", true},        {"\xE0\xA4\xBF", true},  {"\xE2\x83\x9D", true},
+        {"\xE2\x80\x8D", true},    {"\xE2\x80\x8C", true},  {"a", false},
+        {"\xC3\xA9", false},       {"\xE4\xB8\xAD", false}, {"\xF0\x9F\x98\x80", false},
         {"\xF0\x9D\x85\xA7", true}};
     for (auto [ch, combining] : marks)
-        EXPECT_EQ(KIT_FN(xrzsu8IsCombining)(reinterpret_cast<std::uint8_t*>(ch.data())), combining ? 1 : 0)
+        EXPECT_EQ(KIT_FN(xrzsu8IsCombining)(reinterpret_cast<std::uint8_t*>(ch.data())),
+                  combining ? 1 : 0)
             << testing::PrintToString(ch);
     EXPECT_EQ(kit.nls.record().unidataExt, kit.host.unidata());
     EXPECT_EQ(kit.host.unidataLoads(), 1);

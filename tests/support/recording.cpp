@@ -32,8 +32,9 @@ std::vector<Word> readDumpValues(XRStatus code, va_list values) {
     std::vector<Word> out;
     if (layout == 0x10 || layout == 0x30) out.push_back(word(va_arg(ap, XRChar*))); // prefix
     if (layout == 0x10 || layout == 0x20) out.push_back(word(va_arg(ap, void*)));   // owner
-    out.push_back(word(va_arg(ap, void*)));                                           // address
-    for (int i = 0; i < 2 * n; ++i) out.push_back(word(va_arg(ap, int)));
+    out.push_back(word(va_arg(ap, void*)));                                         // address
+    for (int i = 0; i < 2 * n; ++i)
+        out.push_back(word(va_arg(ap, int)));
     va_end(ap);
     return out;
 }
@@ -44,12 +45,23 @@ std::vector<Word> readShape(const std::string& shape, va_list values) {
     std::vector<Word> out;
     for (char k : shape) {
         switch (k) {
-        case 'i': out.push_back(word(va_arg(ap, int))); break;
-        case 'u': out.push_back(word(va_arg(ap, unsigned))); break;
-        case 'l': out.push_back(word(va_arg(ap, std::int64_t))); break;
-        case 'p': out.push_back(word(va_arg(ap, void*))); break;
-        case 'd': out.push_back(word(va_arg(ap, double))); break;
-        default: break;
+        case 'i':
+            out.push_back(word(va_arg(ap, int)));
+            break;
+        case 'u':
+            out.push_back(word(va_arg(ap, unsigned)));
+            break;
+        case 'l':
+            out.push_back(word(va_arg(ap, std::int64_t)));
+            break;
+        case 'p':
+            out.push_back(word(va_arg(ap, void*)));
+            break;
+        case 'd':
+            out.push_back(word(va_arg(ap, double)));
+            break;
+        default:
+            break;
         }
     }
     va_end(ap);
@@ -58,12 +70,24 @@ std::vector<Word> readShape(const std::string& shape, va_list values) {
 
 namespace {
 
-Recorder& of(XRJnlh j) { return *reinterpret_cast<RecordingJournal*>(j)->recorder; }
-Recorder& of(XRHndlp h) { return *reinterpret_cast<RecordingHost*>(h)->recorder; }
-Recorder& of(XRExtensionh e) { return *reinterpret_cast<RecordingNls*>(e)->recorder; }
-RecordingLogger& loggerOf(Loggerp l) { return *reinterpret_cast<RecordingLogger*>(l); }
-Recorder& of(XRLocaleh l) { return *reinterpret_cast<RecordingLocale*>(l)->recorder; }
-Recorder& of(XRNLSIcup i) { return *reinterpret_cast<RecordingIcu*>(i)->recorder; }
+Recorder& of(XRJnlh j) {
+    return *reinterpret_cast<RecordingJournal*>(j)->recorder;
+}
+Recorder& of(XRHndlp h) {
+    return *reinterpret_cast<RecordingHost*>(h)->recorder;
+}
+Recorder& of(XRExtensionh e) {
+    return *reinterpret_cast<RecordingNls*>(e)->recorder;
+}
+RecordingLogger& loggerOf(Loggerp l) {
+    return *reinterpret_cast<RecordingLogger*>(l);
+}
+Recorder& of(XRLocaleh l) {
+    return *reinterpret_cast<RecordingLocale*>(l)->recorder;
+}
+Recorder& of(XRNLSIcup i) {
+    return *reinterpret_cast<RecordingIcu*>(i)->recorder;
+}
 
 // A locale entry: records op with all its arguments and answers the scripted status.
 template <class... A> XRStatus localeEntry(const char* op, XRLocaleh l, A... a) {
@@ -91,8 +115,7 @@ RecordingJournal::RecordingJournal(Recorder& r)
               return XRStatus(of(j).record("messageToJnl", words(j, sev, fmt, fmtL), v));
           },
           [](XRJnlh j, XRStatus st, XRChar* msg, XRStrSize msgL, XRStrSize* cnvL, va_list v) {
-              return XRStatus(
-                  of(j).record("statusToBuf", words(j, st, msg, msgL, cnvL), v, st));
+              return XRStatus(of(j).record("statusToBuf", words(j, st, msg, msgL, cnvL), v, st));
           },
           [](XRJnlh j, XRSeverity sev, XRStatus st, va_list v) {
               return XRStatus(of(j).record("statusToJnl", words(j, sev, st), v, st));
@@ -103,9 +126,7 @@ RecordingJournal::RecordingJournal(Recorder& r)
           [](XRJnlh j, XRFlags f, void* d) {
               return XRStatus(of(j).record("config", words(j, f, d)));
           },
-          [](XRJnlh j) {
-              return reinterpret_cast<XRLocaleh>(of(j).record("getLocale", words(j)));
-          },
+          [](XRJnlh j) { return reinterpret_cast<XRLocaleh>(of(j).record("getLocale", words(j))); },
           nullptr},
       recorder(&r) {}
 
@@ -139,8 +160,8 @@ RecordingHost::RecordingHost(Recorder& r)
           },
           [](XRHndlp h, XRZFmtInfop info, XRStatus st, XRChar* dest, XRStrSize destL,
              XRStrSize* cnvL, va_list v) {
-              return XRStatus(of(h).record("msgStatusBuffV",
-                                           words(h, info, st, dest, destL, cnvL), v, st));
+              return XRStatus(
+                  of(h).record("msgStatusBuffV", words(h, info, st, dest, destL, cnvL), v, st));
           }},
       recorder(&r) {}
 
@@ -203,16 +224,16 @@ RecordingLogger::RecordingLogger(Recorder& r, LoggerLevel level, LoggerLevel anc
 RecordingLocale::RecordingLocale(Recorder& r)
     : rec{{7, "recording.locale", nullptr},
           nullptr,
-          [](XRLocaleh l, double v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL, const void* ex) {
+          [](XRLocaleh l, double v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cvtL, const void* ex) {
               return localeEntry("doubleFormatUWithExOpts", l, v, w, p, o, s, sL, cvtL, ex);
           },
           [](XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
              UTF8ByteLength sL, UTF8ByteLength* cvtL) {
               return localeEntry("intfastFormatU", l, v, w, p, o, s, sL, cvtL);
           },
-          [](XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
+          [](XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
+             UTF8ByteLength* cvtL) {
               return localeEntry("intmaxFormatU", l, v, w, p, o, s, sL, cvtL);
           },
           [](XRLocaleh l, uintfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
@@ -224,13 +245,17 @@ RecordingLocale::RecordingLocale(Recorder& r)
               return localeEntry("uintmaxFormatU", l, v, w, p, o, s, sL, cvtL);
           },
           [](XRLocaleh l, long v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL) { return localeEntry("longFormatU", l, v, w, p, o, s, sL, cvtL); },
+             UTF8ByteLength* cvtL) {
+              return localeEntry("longFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
           [](XRLocaleh l, unsigned long v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
              UTF8ByteLength sL, UTF8ByteLength* cvtL) {
               return localeEntry("ulongFormatU", l, v, w, p, o, s, sL, cvtL);
           },
           [](XRLocaleh l, int v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL) { return localeEntry("intFormatU", l, v, w, p, o, s, sL, cvtL); },
+             UTF8ByteLength* cvtL) {
+              return localeEntry("intFormatU", l, v, w, p, o, s, sL, cvtL);
+          },
           [](XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
              UTF8ByteLength sL, UTF8ByteLength* cvtL) {
               return localeEntry("uintFormatU", l, v, w, p, o, s, sL, cvtL);
@@ -257,14 +282,18 @@ RecordingLocale::RecordingLocale(Recorder& r)
              UTF8ByteLength sL, UTF8ByteLength* cnvL) {
               return localeEntry("dateFormatU", l, m, d, y, o, s, sL, cnvL);
           },
-          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cnvL) { return localeEntry("datetimeFormatU", l, v, o, s, sL, cnvL); },
-          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cnvL) { return localeEntry("timeFormatU", l, v, o, s, sL, cnvL); },
+          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cnvL) {
+              return localeEntry("datetimeFormatU", l, v, o, s, sL, cnvL);
+          },
+          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cnvL) {
+              return localeEntry("timeFormatU", l, v, o, s, sL, cnvL);
+          },
           [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
-             UTF8ByteLength* usedL) { return localeEntry("bufToDatetimeU", l, s, sL, o, v, usedL); },
-          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, uint32_t* m,
-             uint32_t* d, uint32_t* y, UTF8ByteLength* usedL) {
+             UTF8ByteLength* usedL) {
+              return localeEntry("bufToDatetimeU", l, s, sL, o, v, usedL);
+          },
+          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, uint32_t* m, uint32_t* d,
+             uint32_t* y, UTF8ByteLength* usedL) {
               return localeEntry("bufToDateU", l, s, sL, o, m, d, y, usedL);
           },
           [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
@@ -273,17 +302,17 @@ RecordingLocale::RecordingLocale(Recorder& r)
 
 RecordingIcu::RecordingIcu(Recorder& r)
     : rec{{7, "recording.icu", nullptr}, &vtbl},
-      vtbl{[](XRNLSIcup i, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode,
-              int32_t opts, UTF8Str out, UTF8ByteLength outL, UTF8ByteLength* cvtL) {
-               return static_cast<XRStatus>(of(i).record(
-                   "normalize", words(i, in, inL, mode, opts, out, outL, cvtL)));
+      vtbl{[](XRNLSIcup i, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode, int32_t opts,
+              UTF8Str out, UTF8ByteLength outL, UTF8ByteLength* cvtL) {
+               return static_cast<XRStatus>(
+                   of(i).record("normalize", words(i, in, inL, mode, opts, out, outL, cvtL)));
            },
-           [](XRNLSIcup i, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2,
-              UTF8ByteLength l2, uint32_t opts, int32_t* result) {
+           [](XRNLSIcup i, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2, UTF8ByteLength l2,
+              uint32_t opts, int32_t* result) {
                Recorder& rr = of(i);
                const bool scripted = !rr.results["compare.result"].empty();
-               const auto st =
-                   static_cast<XRStatus>(rr.record("compare", words(i, s1, l1, s2, l2, opts, result)));
+               const auto st = static_cast<XRStatus>(
+                   rr.record("compare", words(i, s1, l1, s2, l2, opts, result)));
                if (scripted) *result = static_cast<int32_t>(rr.next("compare.result"));
                return st;
            }},

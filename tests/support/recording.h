@@ -30,7 +30,9 @@ template <class T> Word word(T v) {
     else
         return static_cast<Word>(v);
 }
-template <class... T> std::vector<Word> words(T... v) { return {word(v)...}; }
+template <class... T> std::vector<Word> words(T... v) {
+    return {word(v)...};
+}
 
 struct Call {
     std::string op;
@@ -60,8 +62,7 @@ class Recorder {
     // Records op; status is the message code when there is one (dump codes are
     // decoded by their layout and line size), otherwise the shape decides.
     Word record(const std::string& op, std::vector<Word> args);
-    Word record(const std::string& op, std::vector<Word> args, va_list values,
-                XRStatus status = 0);
+    Word record(const std::string& op, std::vector<Word> args, va_list values, XRStatus status = 0);
 };
 
 // The values a dump line carries for its code: [prefix] [owner] address, n bytes, n chars.

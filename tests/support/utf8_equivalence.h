@@ -28,7 +28,9 @@ inline std::vector<Isa> kernels() {
 struct LoggingHost : xrref::FoldingHost {
     static inline std::vector<XRChar> calls;
     LoggingHost() {
-        nls.charDowncase = [](XRExtensionh, XRChar c, int32_t) { return calls.push_back(c), xrref::testFold(c); };
+        nls.charDowncase = [](XRExtensionh, XRChar c, int32_t) {
+            return calls.push_back(c), xrref::testFold(c);
+        };
         enter();
     }
     ~LoggingHost() { leave(); }
@@ -58,12 +60,16 @@ template <Isa I> std::string conversions(const Bytes& s, const std::vector<std::
     const std::uint8_t* p = s.data();
     for (XRFlags opt : {0u, 1u, 4u, 5u}) {
         for (const auto& [fast, slow] : forms) {
-            const std::string what = (fast == forms[0].first ? "encode opt " : "decode opt ") + std::to_string(opt);
+            const std::string what =
+                (fast == forms[0].first ? "encode opt " : "decode opt ") + std::to_string(opt);
             for (std::uint64_t r : rooms)
-                if (convert(fast, s, r, opt) != convert(slow, s, r, opt)) return what + " room " + std::to_string(r);
+                if (convert(fast, s, r, opt) != convert(slow, s, r, opt))
+                    return what + " room " + std::to_string(r);
             std::uint64_t a = 1, b = 2; // a null destination with no room, and a null cvtL
-            if (fast(p, s.size(), nullptr, 0, &a, opt) != slow(p, s.size(), nullptr, 0, &b, opt) || a != b ||
-                fast(p, s.size(), nullptr, 0, nullptr, opt) != slow(p, s.size(), nullptr, 0, nullptr, opt))
+            if (fast(p, s.size(), nullptr, 0, &a, opt) != slow(p, s.size(), nullptr, 0, &b, opt) ||
+                a != b ||
+                fast(p, s.size(), nullptr, 0, nullptr, opt) !=
+                    slow(p, s.size(), nullptr, 0, nullptr, opt))
                 return what + " into no room";
         }
     }
@@ -76,7 +82,8 @@ template <Isa I> std::string conversions(const Bytes& s, const std::vector<std::
 inline std::vector<std::uint64_t> roomsFor(const Bytes& s, std::uint64_t seed) {
     const std::uint64_t most = 3 * s.size(), step = most <= 96 ? 1 : most / 12;
     std::vector<std::uint64_t> rooms{0, s.size(), s.size() - !s.empty(), most + 8};
-    for (std::uint64_t r = 1 + seed % step; r <= most; r += step) rooms.push_back(r);
+    for (std::uint64_t r = 1 + seed % step; r <= most; r += step)
+        rooms.push_back(r);
     return rooms;
 }
 
@@ -85,17 +92,22 @@ template <Isa I> std::string kit(const Bytes& x, const Bytes& y) {
     const std::uint8_t *p = x.data(), *q = y.data();
     const std::uint64_t n = x.size(), m = y.size();
     if (xr::utf8::numChars<I>(p, n) != ref::numChars(p, n)) return "numChars";
-    if (xr::utf8::countByAnnounced<I>(p, n) != ref::countByAnnounced(p, n)) return "countByAnnounced";
+    if (xr::utf8::countByAnnounced<I>(p, n) != ref::countByAnnounced(p, n))
+        return "countByAnnounced";
     if (xr::utf8::trimToBoundary<I>(p, n) != ref::trimToBoundary(p, n)) return "trimToBoundary";
     // Counting by characters reads past a cut last character, up to the NUL after x.
     const std::uint64_t chars = ref::numChars(p, n);
-    for (std::uint64_t k : {chars, chars / 2, (chars + 2) / 3, std::min<std::uint64_t>(chars, 1), std::uint64_t{0}})
-        if (xr::utf8::byteLength<I>(p, k) != ref::byteLength(p, k)) return "byteLength " + std::to_string(k);
+    for (std::uint64_t k :
+         {chars, chars / 2, (chars + 2) / 3, std::min<std::uint64_t>(chars, 1), std::uint64_t{0}})
+        if (xr::utf8::byteLength<I>(p, k) != ref::byteLength(p, k))
+            return "byteLength " + std::to_string(k);
     for (XRFlags o : {0u, 1u, 2u, 7u})
-        if (xr::utf8::stripBlanks<I>(p, n, o) != ref::stripBlanks(p, n, o)) return "stripBlanks " + std::to_string(o);
+        if (xr::utf8::stripBlanks<I>(p, n, o) != ref::stripBlanks(p, n, o))
+            return "stripBlanks " + std::to_string(o);
     for (std::uint64_t tlen : {std::uint64_t{0}, n / 2, n, n + 5}) {
         std::vector<std::uint8_t> fast(tlen + 8, kGuard), slow(tlen + 8, kGuard);
-        if (xr::utf8::copy<I>(p, n, fast.data(), tlen) != ref::copy(p, n, slow.data(), tlen) || fast != slow)
+        if (xr::utf8::copy<I>(p, n, fast.data(), tlen) != ref::copy(p, n, slow.data(), tlen) ||
+            fast != slow)
             return "copy " + std::to_string(tlen);
     }
     if (xr::utf8::compare<I>(p, n, q, m) != ref::compare(p, n, q, m)) return "compare";

@@ -52,7 +52,8 @@ int main() {
                     if (xrzsu8IsCombining(acute) != 1 || xrzsu8IsCombining(a) != 0)
                         wrong.fetch_add(1);
             });
-        for (auto& th : threads) th.join();
+        for (auto& th : threads)
+            th.join();
         if (wrong.load() != 0 || nls.unidataExt != &unidata) ++failures;
     }
     const int total = loads.load();

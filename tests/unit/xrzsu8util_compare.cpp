@@ -20,10 +20,18 @@ using xrref::Bytes;
 using xrref::testFold;
 using U64 = std::uint64_t;
 
-Bytes b(const char* s) { return Bytes(reinterpret_cast<const std::uint8_t*>(s), std::strlen(s)); }
-std::string show(const Bytes& x, const Bytes& y) { return testing::PrintToString(x) + "/" + testing::PrintToString(y); }
-int normCompare(const Bytes& x, const Bytes& y) { return xrzsu8NormCompare(x.data(), x.size(), y.data(), y.size()); }
-int normEqual(const Bytes& x, const Bytes& y) { return xrzsu8NormEqual(x.data(), x.size(), y.data(), y.size()); }
+Bytes b(const char* s) {
+    return Bytes(reinterpret_cast<const std::uint8_t*>(s), std::strlen(s));
+}
+std::string show(const Bytes& x, const Bytes& y) {
+    return testing::PrintToString(x) + "/" + testing::PrintToString(y);
+}
+int normCompare(const Bytes& x, const Bytes& y) {
+    return xrzsu8NormCompare(x.data(), x.size(), y.data(), y.size());
+}
+int normEqual(const Bytes& x, const Bytes& y) {
+    return xrzsu8NormEqual(x.data(), x.size(), y.data(), y.size());
+}
 
 // The folding host, entered for the length of a test.
 struct FoldingHost : xrref::FoldingHost {
@@ -36,16 +44,39 @@ struct FoldingHost : xrref::FoldingHost {
 TEST(Utf8NormCompareAndEqual, ExactCases) {
     FoldingHost host;
     const std::tuple<const char*, const char*, int, bool> cases[] = {
-        {"ABC", "abc", -1, 1}, {"abc", "ABC", 1, 1}, {"abc", "abd", -2, 0}, {"abc  ", "abc", 0, 0},
-        {"abc", "abc ", 0, 0}, {"Abc  ", "abc", -1, 0}, {"abcx", "abc", 2, 0}, {"abc", "abcx", -2, 0},
-        {"Abc", "abd", -2, 0}, {"a", "A", 1, 1}, {"", "", 0, 1}, {"", "  ", 0, 0}, {"", "\t", -2, 0}, {"a", "", 2, 0},
-        {"", "a", -2, 0}, {"ab", "abc", -2, 0},
+        {"ABC", "abc", -1, 1},
+        {"abc", "ABC", 1, 1},
+        {"abc", "abd", -2, 0},
+        {"abc  ", "abc", 0, 0},
+        {"abc", "abc ", 0, 0},
+        {"Abc  ", "abc", -1, 0},
+        {"abcx", "abc", 2, 0},
+        {"abc", "abcx", -2, 0},
+        {"Abc", "abd", -2, 0},
+        {"a", "A", 1, 1},
+        {"", "", 0, 1},
+        {"", "  ", 0, 0},
+        {"", "\t", -2, 0},
+        {"a", "", 2, 0},
+        {"", "a", -2, 0},
+        {"ab", "abc", -2, 0},
         // Kelvin sign (three bytes) folds to k; the comparison goes on to b against z.
-        {"\xE2\x84\xAA" "b", "kz", -2, 0}, {"\xE2\x84\xAA" "b", "kb", 1, 1}, {"\xE2\x84\xAA", "K", 1, 1},
-        {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\xA9", -1, 1}, {"\xC3\x89T\xC3\xA9", "\xC3\xA9t\xC3\x89", -1, 1},
-        {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", -1, 1}, {"\xF0\x90\x90\x80x", "\xF0\x90\x90\xA8X", -1, 1},
+        {"\xE2\x84\xAA"
+         "b",
+         "kz", -2, 0},
+        {"\xE2\x84\xAA"
+         "b",
+         "kb", 1, 1},
+        {"\xE2\x84\xAA", "K", 1, 1},
+        {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\xA9", -1, 1},
+        {"\xC3\x89T\xC3\xA9", "\xC3\xA9t\xC3\x89", -1, 1},
+        {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", -1, 1},
+        {"\xF0\x90\x90\x80x", "\xF0\x90\x90\xA8X", -1, 1},
         // Two different malformed sequences are equal but set the tie-break to +1.
-        {"\x80x", "\xFFx", 1, 1}, {"\xFFx", "\x80x", 1, 1}, {"\x80", "\xFF", 1, 1}, {"\xC3", "\xC3", 1, 1}};
+        {"\x80x", "\xFFx", 1, 1},
+        {"\xFFx", "\x80x", 1, 1},
+        {"\x80", "\xFF", 1, 1},
+        {"\xC3", "\xC3", 1, 1}};
     for (const auto& [cx, cy, order, equal] : cases) {
         const Bytes x = b(cx), y = b(cy);
         EXPECT_EQ(normCompare(x, y), order) << show(x, y);
@@ -70,12 +101,15 @@ TEST(Utf8NormCompare, HostCallsCarryTheCharacters) {
         ASSERT_EQ(r.calls.size(), 2u);
         ASSERT_EQ(r.named("charDowncase").size(), 2u);
         EXPECT_EQ(std::pair(r.calls[0].args, r.calls[1].args),
-                  std::pair(xrtest::words(nls.handle(), first, 1), xrtest::words(nls.handle(), second, 1)));
+                  std::pair(xrtest::words(nls.handle(), first, 1),
+                            xrtest::words(nls.handle(), second, 1)));
         r.calls.clear();
     };
     r.script("charDowncase", 0xE9);
     r.script("charDowncase", 0xE9);
-    EXPECT_EQ(normCompare(b("\xC3\xA9xA\xF0\x9F\x98\x80Q\xC3\x89"), b("\xC3\xA9xa\xF0\x9F\x98\x80q\xC3\xA9")), -1);
+    EXPECT_EQ(normCompare(b("\xC3\xA9xA\xF0\x9F\x98\x80Q\xC3\x89"),
+                          b("\xC3\xA9xa\xF0\x9F\x98\x80q\xC3\xA9")),
+              -1);
     expectFolded(0xC9, 0xE9);
     // Equality folds below U+10000 through xrzstlo (here: the host, for non-ASCII) and
     // above it through the host directly.
@@ -89,12 +123,34 @@ TEST(Utf8NormCompare, HostCallsCarryTheCharacters) {
 // Texts made of pieces that stress the paths: case pairs, blanks, multi-byte letters,
 // characters that fold across lengths, and malformed bytes.
 Bytes randomText(std::mt19937_64& rng) {
-    static const char* const pieces[] = {
-        "a", "A", "b", "B", "k", "K", " ", " ", "\t", "z", "\xC3\xA9", "\xC3\x89", "\xCE\xA3", "\xCF\x83",
-        "\xE2\x84\xAA", "\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", "\xE3\x80\x80", "\xC2\xA0", "\xC2\x85", "\x80",
-        "\xC3", "\xE2\x84", "\xC0\x80", "\xFF"};
+    static const char* const pieces[] = {"a",
+                                         "A",
+                                         "b",
+                                         "B",
+                                         "k",
+                                         "K",
+                                         " ",
+                                         " ",
+                                         "\t",
+                                         "z",
+                                         "\xC3\xA9",
+                                         "\xC3\x89",
+                                         "\xCE\xA3",
+                                         "\xCF\x83",
+                                         "\xE2\x84\xAA",
+                                         "\xF0\x90\x90\x80",
+                                         "\xF0\x90\x90\xA8",
+                                         "\xE3\x80\x80",
+                                         "\xC2\xA0",
+                                         "\xC2\x85",
+                                         "\x80",
+                                         "\xC3",
+                                         "\xE2\x84",
+                                         "\xC0\x80",
+                                         "\xFF"};
     Bytes out;
-    for (int n = static_cast<int>(rng() % 7); n > 0; --n) out += b(pieces[rng() % std::size(pieces)]);
+    for (int n = static_cast<int>(rng() % 7); n > 0; --n)
+        out += b(pieces[rng() % std::size(pieces)]);
     return out;
 }
 
@@ -115,12 +171,16 @@ TEST(Utf8NormCompareAndStrip, RandomTextsAgainstReference) {
         if (how == 4) y = randomText(rng);
         ASSERT_EQ(normCompare(x, y), xrref::normCompare(x, y, testFold)) << show(x, y);
         ASSERT_EQ(normEqual(x, y), xrref::normEqual(x, y, testFold, testFold)) << show(x, y);
-        const int byteOrder = x < y ? -1 : x > y ? 1 : 0, cei = i % 40 - 1; // Text: whatever encoding it is told
+        const int byteOrder = x < y   ? -1
+                              : x > y ? 1
+                                      : 0,
+                  cei = i % 40 - 1; // Text: whatever encoding it is told
         ASSERT_EQ(xrzsu8Compare(x.data(), x.size(), y.data(), y.size()), byteOrder) << show(x, y);
         ASSERT_EQ(xrzsu8CompareText(y.data(), y.size(), x.data(), x.size(), cei), -byteOrder);
         const Bytes s = x + y;
         for (unsigned opt : {0u, 1u, 2u, 3u})
-            ASSERT_EQ(xrzsu8StripBlanks(s.data(), s.size(), opt), xrref::stripBlanks(s, opt == 3 ? 1 : opt))
+            ASSERT_EQ(xrzsu8StripBlanks(s.data(), s.size(), opt),
+                      xrref::stripBlanks(s, opt == 3 ? 1 : opt))
                 << testing::PrintToString(s) << " options " << opt;
     }
 }
@@ -128,9 +188,15 @@ TEST(Utf8NormCompareAndStrip, RandomTextsAgainstReference) {
 TEST(Utf8Copy, FillsTheFieldWithoutCuttingACharacter) {
     // from (null, or the text), flen, tlen: the result and the field.
     const std::tuple<const char*, U64, U64, U64, const char*> cases[] = {
-        {nullptr, 5, 5, 0, "     "}, {"a\xC3\xA9", 3, 2, 1, "a "}, {"abc\xC0\x80", 5, 8, 0, "        "},
-        {"abc", 3, 0, 0, ""}, {"abc", 3, 5, 3, "abc  "}, {"a\xC3\xA9\xA9z", 5, 4, 3, "a\xC3\xA9 "},
-        {"abcdef", 6, 4, 4, "abcd"}, {"abc", 1, 3, 1, "a  "}, {"ab\xE2\x82\xAC", 5, 4, 2, "ab  "}};
+        {nullptr, 5, 5, 0, "     "},
+        {"a\xC3\xA9", 3, 2, 1, "a "},
+        {"abc\xC0\x80", 5, 8, 0, "        "},
+        {"abc", 3, 0, 0, ""},
+        {"abc", 3, 5, 3, "abc  "},
+        {"a\xC3\xA9\xA9z", 5, 4, 3, "a\xC3\xA9 "},
+        {"abcdef", 6, 4, 4, "abcd"},
+        {"abc", 1, 3, 1, "a  "},
+        {"ab\xE2\x82\xAC", 5, 4, 2, "ab  "}};
     for (const auto& [from, flen, tlen, want, field] : cases) {
         const auto* src = reinterpret_cast<const std::uint8_t*>(from);
         Bytes out(tlen + 4, 0xEE), again(tlen + 4, 0xEE);
@@ -149,15 +215,27 @@ TEST(Utf8Copy, FillsTheFieldWithoutCuttingACharacter) {
 TEST(Utf8StripBlanks, BlankSets) {
     // The text: the result with options 0, with 1 (and 4), with 2.
     const std::tuple<const char*, U64, U64, U64> cases[] = {
-        {"ab  ", 2, 2, 2}, {"ab\t", 3, 2, 3}, {"ab\xE3\x80\x80", 5, 2, 2}, {"ab\xC2\x85", 4, 2, 4}, {"  a", 3, 3, 3},
-        {"   ", 0, 0, 0}, {"", 0, 0, 0}, {"\x80 ", 1, 1, 1}, {"ab\xE2\x80\x8B", 5, 5, 5}, {"\x80\x80", 2, 2, 2},
-        {"\xE3\x80\x80", 3, 0, 0}, {"ab\xC2\xA0 \xE2\x80\x8A\r\n", 10, 2, 10}, {"ab\xC2\xA0 \xE2\x80\x8A", 8, 2, 2},
+        {"ab  ", 2, 2, 2},
+        {"ab\t", 3, 2, 3},
+        {"ab\xE3\x80\x80", 5, 2, 2},
+        {"ab\xC2\x85", 4, 2, 4},
+        {"  a", 3, 3, 3},
+        {"   ", 0, 0, 0},
+        {"", 0, 0, 0},
+        {"\x80 ", 1, 1, 1},
+        {"ab\xE2\x80\x8B", 5, 5, 5},
+        {"\x80\x80", 2, 2, 2},
+        {"\xE3\x80\x80", 3, 0, 0},
+        {"ab\xC2\xA0 \xE2\x80\x8A\r\n", 10, 2, 10},
+        {"ab\xC2\xA0 \xE2\x80\x8A", 8, 2, 2},
         {"a\xC2\xA0\x80", 4, 4, 4}, // a stray continuation byte after a blank keeps the blank
         {"a\xE2\x81\x9F\xE2\x80\xAF\xE2\x80\xA8\xE2\x80\xA9\xE1\x9A\x80", 16, 1, 1}};
     for (const auto& [text, opt0, opt1, opt2] : cases) {
         const Bytes s = b(text);
         auto strip = [&](XRFlags opt) { return xrzsu8StripBlanks(s.data(), s.size(), opt); };
-        EXPECT_EQ(std::vector({strip(0), strip(1), strip(4), strip(2)}), std::vector({opt0, opt1, opt1, opt2})) << text;
+        EXPECT_EQ(std::vector({strip(0), strip(1), strip(4), strip(2)}),
+                  std::vector({opt0, opt1, opt1, opt2}))
+            << text;
     }
 }
 

@@ -16,22 +16,62 @@ using namespace std::string_literals;
 
 // Sequences that some rule treats on its own: cut, stray, overlong, too large, NUL,
 // surrogates single and paired, five- and six-byte forms.
-const std::vector<std::string> kSpecial = {
-    "\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC3", "\xE3\x81", "\xF0\x9F\x98", "\xF5\x80\x80\x80", "\xF7\xBF\xBF\xBF",
-    "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xFF", "\xED\xA0\x80", "\xED\xB0\x80",
-    "\xED\xA0\xBD\xED\xB8\x80", "\0"s, "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xC3\xA9\xA9",
-    "\xE3\x41\x42", "\xF0\x9F\x98\x80\x80", "\xE2\x80", "\xE0\x41\x80"};
+const std::vector<std::string> kSpecial = {"\x80",
+                                           "\xBF",
+                                           "\xC0\x80",
+                                           "\xC1\xBF",
+                                           "\xC3",
+                                           "\xE3\x81",
+                                           "\xF0\x9F\x98",
+                                           "\xF5\x80\x80\x80",
+                                           "\xF7\xBF\xBF\xBF",
+                                           "\xF8\x88\x80\x80\x80",
+                                           "\xFC\x84\x80\x80\x80\x80",
+                                           "\xFF",
+                                           "\xED\xA0\x80",
+                                           "\xED\xB0\x80",
+                                           "\xED\xA0\xBD\xED\xB8\x80",
+                                           "\0"s,
+                                           "\xE0\x80\x80",
+                                           "\xF0\x80\x80\x80",
+                                           "\xF4\x90\x80\x80",
+                                           "\xC3\xA9\xA9",
+                                           "\xE3\x41\x42",
+                                           "\xF0\x9F\x98\x80\x80",
+                                           "\xE2\x80",
+                                           "\xE0\x41\x80"};
 // Well-formed characters of every length, blanks of every kind, letters to fold.
-const std::vector<std::string> kWellFormed = {
-    "a", "Z", " ", "\t", "q", "K", "\xC3\xA9", "\xC3\x89", "\xE2\x82\xAC", "\xE4\xB8\xAD", "\xED\x95\x9C",
-    "\xF0\x9D\x84\x9E", "\xF0\x9F\x98\x80", "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\xA8", "\xC2\x85", "\xE2\x84\xAA",
-    "\xF0\x90\x90\x80", "\xCE\x91", "\xF4\x8F\xBF\xBF", "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF"};
+const std::vector<std::string> kWellFormed = {"a",
+                                              "Z",
+                                              " ",
+                                              "\t",
+                                              "q",
+                                              "K",
+                                              "\xC3\xA9",
+                                              "\xC3\x89",
+                                              "\xE2\x82\xAC",
+                                              "\xE4\xB8\xAD",
+                                              "\xED\x95\x9C",
+                                              "\xF0\x9D\x84\x9E",
+                                              "\xF0\x9F\x98\x80",
+                                              "\xC2\xA0",
+                                              "\xE3\x80\x80",
+                                              "\xE2\x80\xA8",
+                                              "\xC2\x85",
+                                              "\xE2\x84\xAA",
+                                              "\xF0\x90\x90\x80",
+                                              "\xCE\x91",
+                                              "\xF4\x8F\xBF\xBF",
+                                              "\xEF\xBF\xBD",
+                                              "\xE0\xA0\x80",
+                                              "\xED\x9F\xBF"};
 
 // Each well-formed character followed by two letters and, in a mixed text, by one of the
 // special sequences.
 std::string text(bool mixed) {
     std::string t;
-    for (std::size_t i = 0; i < kWellFormed.size(); ++i) t += kWellFormed[i] + "Qz" + (mixed ? kSpecial[i] : "");
+    for (std::size_t i = 0; i < kWellFormed.size(); ++i)
+        t += kWellFormed[i] + "Qz" + (mixed ? kSpecial[i] : "");
     return t;
 }
 
@@ -78,17 +118,19 @@ TEST(Utf8Kernels, EveryCutOfAMixedText) {
 // Long runs, enough for the per-lane counters of the counting kernel to be summed; and
 // blanks in bulk after a few letters.
 TEST(Utf8Kernels, LongRunsAndBlanksInBulk) {
-    for (std::string piece :
-         {"\xE4\xB8\xAD", "a", "\xF0\x9F\x98\x80", "\x80", " ", "\xED\xA0\xBD\xED\xB8\x80", "\xC0\x80"}) {
+    for (std::string piece : {"\xE4\xB8\xAD", "a", "\xF0\x9F\x98\x80", "\x80", " ",
+                              "\xED\xA0\xBD\xED\xB8\x80", "\xC0\x80"}) {
         std::string x;
-        while (x.size() < 20000) x += piece;
+        while (x.size() < 20000)
+            x += piece;
         ASSERT_NO_FATAL_FAILURE(expectAgree(x, x, 1));
         ASSERT_NO_FATAL_FAILURE(expectAgree(x + "ab  ", x + "AB", 2));
     }
-    for (std::string tail :
-         {std::string(100, ' '), std::string(77, '\t'), "\xE3\x80\x80 \t \xC2\xA0\x0B"s, "\x80\x80\x80"s, " \x85"s})
+    for (std::string tail : {std::string(100, ' '), std::string(77, '\t'),
+                             "\xE3\x80\x80 \t \xC2\xA0\x0B"s, "\x80\x80\x80"s, " \x85"s})
         for (std::size_t lead = 0; lead < 40; ++lead)
-            ASSERT_NO_FATAL_FAILURE(expectAgree(std::string(lead, 'k') + tail, std::string(lead, 'k') + tail, lead));
+            ASSERT_NO_FATAL_FAILURE(
+                expectAgree(std::string(lead, 'k') + tail, std::string(lead, 'k') + tail, lead));
 }
 
 } // namespace

@@ -18,7 +18,8 @@ int runCount(Args& args) {
     std::uint64_t pos = 0, invalid = 0;
     int size = 0;
     bool valid = false;
-    for (; walk.next(pos, size, valid); pos += static_cast<std::uint64_t>(size)) invalid += !valid;
+    for (; walk.next(pos, size, valid); pos += static_cast<std::uint64_t>(size))
+        invalid += !valid;
     auto* bytes = const_cast<std::uint8_t*>(input.data());
     std::printf("bytes: %llu\ncharacters: %llu\nannounced: %llu\ninvalid: %llu\n",
                 static_cast<unsigned long long>(input.size()),

@@ -32,7 +32,8 @@ int runDump(Args& args) {
     if (reverse && (toLogger || force)) throw UsageError("--reverse dumps to a journal only");
     if (hasThreshold && !toLogger && !force) throw UsageError("--threshold needs --logger");
     const LoggerLevel level = toLogger ? levelOption("--logger", levelText) : LL_Null;
-    const LoggerLevel threshold = hasThreshold ? levelOption("--threshold", thresholdText) : LL_Null;
+    const LoggerLevel threshold =
+        hasThreshold ? levelOption("--threshold", thresholdText) : LL_Null;
 
     Runtime rt;
     MappedInput input(name);

@@ -31,8 +31,8 @@ int runValidate(Args& args) {
             throw DataError(input.displayName() + ": byte offset " + std::to_string(pos) +
                             ": malformed UTF-8 sequence " + hexBytes(input.data() + pos, size));
     }
-    std::printf("%s: well-formed UTF-8, %llu bytes, %llu characters\n",
-                input.displayName().c_str(), static_cast<unsigned long long>(input.size()),
+    std::printf("%s: well-formed UTF-8, %llu bytes, %llu characters\n", input.displayName().c_str(),
+                static_cast<unsigned long long>(input.size()),
                 static_cast<unsigned long long>(chars));
     return 0;
 }

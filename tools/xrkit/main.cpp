@@ -10,12 +10,8 @@
 namespace {
 
 const xrkit::Command* const kCommands[] = {
-    &xrkit::kInfoCommand,
-    &xrkit::kDumpCommand,
-    &xrkit::kCaseCommand,
-    &xrkit::kConvertCommand,
-    &xrkit::kValidateCommand,
-    &xrkit::kCountCommand,
+    &xrkit::kInfoCommand,      &xrkit::kDumpCommand,     &xrkit::kCaseCommand,
+    &xrkit::kConvertCommand,   &xrkit::kValidateCommand, &xrkit::kCountCommand,
     &xrkit::kNormalizeCommand,
 };
 
@@ -26,7 +22,8 @@ void printSynopsis(std::FILE* out, const xrkit::Command& c) {
 
 int usage(std::FILE* out, int rc) {
     std::fprintf(out, "usage:\n");
-    for (const auto* c : kCommands) printSynopsis(out, *c);
+    for (const auto* c : kCommands)
+        printSynopsis(out, *c);
     std::fprintf(out, "\n'xrkit COMMAND --help' explains a command. Exit codes: 0 ok, 1 bad "
                       "input data, 2 usage error.\n");
     return rc;

@@ -15,8 +15,7 @@ namespace xrkit {
 class Utf8Walk {
   public:
     Utf8Walk(const xrhost::Library& lib, const std::uint8_t* data, std::uint64_t size)
-        : size_fn_(lib.fn<decltype(xrzsu8CharSize)>("xrzsu8CharSize")), data_(data),
-          size_(size) {}
+        : size_fn_(lib.fn<decltype(xrzsu8CharSize)>("xrzsu8CharSize")), data_(data), size_(size) {}
 
     // Sizes the character at pos; false at the end of the input.
     bool next(std::uint64_t pos, int& size, bool& valid) const {
