@@ -11,41 +11,6 @@
 namespace xrkit {
 namespace {
 
-// Strict UTF-8 to code points; the result is the offset of the first byte that does
-// not begin a well-formed character, or size when all of them do.
-std::uint64_t decodeUtf8(const std::uint8_t* p, std::uint64_t size, std::vector<XRChar>& out) {
-    out.reserve(size);
-    std::uint64_t i = 0;
-    while (i < size) {
-        const std::uint8_t b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        // Lead byte: sequence length and the allowed range of the second byte.
-        int len = 0;
-        std::uint8_t lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF)
-            len = 2;
-        else if (b >= 0xE0 && b <= 0xEF)
-            len = 3, lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
-        else if (b >= 0xF0 && b <= 0xF4)
-            len = 4, lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
-        else
-            return i;
-        if (size - i < static_cast<std::uint64_t>(len) || p[i + 1] < lo || p[i + 1] > hi) return i;
-        XRChar c = b & (0x7F >> len);
-        for (int k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return i;
-            c = (c << 6) | (p[i + k] & 0x3F);
-        }
-        out.push_back(c);
-        i += len;
-    }
-    return size;
-}
-
 using Mapping = void (*)(XRChar*, XRStrSize);
 
 std::string takeMappingName(Args& args) {
@@ -73,8 +38,9 @@ int runCase(Args& args) {
     if (!tablesOnly) nls.attach();
 
     MappedInput input(name);
-    std::vector<XRChar> text;
-    const std::uint64_t bad = decodeUtf8(input.data(), input.size(), text);
+    xrhost::XRText text;
+    const std::string_view bytes(reinterpret_cast<const char*>(input.data()), input.size());
+    const std::uint64_t bad = xrhost::decodeStrict(bytes, text);
     if (bad != input.size())
         throw DataError(input.displayName() + ": invalid UTF-8 at byte offset " +
                         std::to_string(bad));
