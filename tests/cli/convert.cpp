@@ -69,9 +69,8 @@ TEST(CliConvert, EveryPairMatchesIconvAndRoundTripsOnTheCorpus) {
     const std::string kEveryPair = "Emoji-Lipsum.utf8.txt Korean-Lipsum.utf8.txt "
                                    "Hindi-Lipsum.utf8.txt UTF-8-test.txt";
     std::size_t everyPair = 0;
-    for (const auto& e : std::filesystem::directory_iterator(XRKIT_CORPUS_DIR)) {
-        if (!e.is_regular_file() || e.path().extension() != ".txt") continue;
-        const std::string name = e.path().filename(), text = readFile(e.path());
+    for (const std::filesystem::path path : xrtest::corpusFiles(false)) {
+        const std::string name = path.filename(), text = readFile(path);
         const bool all = kEveryPair.find(name) != std::string::npos;
         everyPair += all;
         for (const std::string from : kEncodings)

@@ -18,9 +18,8 @@ const std::string kCli = XRKIT_CLI;
 // combining sequences and Hangul syllables at every possible distance from a chunk edge.
 TEST(CliNormalize, AgreesWithIcuOnTheCorpusAndAcrossChunkEdges) {
     std::vector<std::pair<std::string, std::string>> inputs; // argument, text
-    for (const auto& e : std::filesystem::directory_iterator(XRKIT_CORPUS_DIR))
-        if (e.path().extension() == ".txt")
-            inputs.emplace_back(xrtest::shellQuote(e.path()), xrtest::readFile(e.path()));
+    for (const std::string& path : xrtest::corpusFiles(false))
+        inputs.emplace_back(xrtest::shellQuote(path), xrtest::readFile(path));
     ASSERT_GT(inputs.size(), 5u);
     std::string large;
     while (large.size() < 3 * (1u << 20))

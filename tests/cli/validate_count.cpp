@@ -36,9 +36,7 @@ TEST(CliValidate, NamesTheFirstBadSequence) {
 // Every corpus file is well-formed; random inputs with bad bytes near the end of a
 // page-sized file get iconv's verdict. A well-formed file gets its size reported.
 TEST(CliValidate, CorpusAndIconvVerdicts) {
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR))
-        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
+    std::vector<std::string> files = xrtest::corpusFiles(true);
     const std::size_t corpus = files.size();
     const std::string dir = xrtest::tempDir();
     std::mt19937_64 rng(5);

@@ -8,7 +8,6 @@
 #include <unicode/ucnv.h>
 #include <unicode/utf8.h>
 
-#include <filesystem>
 #include <random>
 
 #include "run.h"
@@ -49,9 +48,8 @@ Bytes icuCesu8(const Bytes& utf8) {
 std::vector<Bytes> texts() {
     std::vector<Bytes> out{b("n\0l"s),
                            b("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xF0\x90\x80\x80 \xEF\xBF\xBF")};
-    for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR))
-        if (e.is_regular_file() && e.path().extension() == ".txt")
-            out.push_back(b(xrtest::readFile(e.path())));
+    for (const std::string& path : xrtest::corpusFiles(true))
+        out.push_back(b(xrtest::readFile(path)));
     std::mt19937_64 rng(3);
     const std::uint64_t below[] = {0x80, 0x800, 0x10000, 0x110000};
     for (int i = 0; i < 20000; ++i) {

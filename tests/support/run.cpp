@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,21 @@ std::string shellQuote(const std::string& s) {
     for (char c : s)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+std::vector<std::string> corpusFiles(bool nested) {
+    std::vector<std::string> files;
+    auto take = [&](const std::filesystem::directory_entry& e) {
+        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
+    };
+    if (nested)
+        for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR))
+            take(e);
+    else
+        for (const auto& e : std::filesystem::directory_iterator(XRKIT_CORPUS_DIR))
+            take(e);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 std::string tempDir() {

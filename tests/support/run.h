@@ -16,6 +16,8 @@ struct Run {
 Run run(const std::string& command, const std::string* input = nullptr);
 std::vector<std::string> splitLines(const std::string& text);
 std::string shellQuote(const std::string& s);
+// The corpus's *.txt files (with its subfolders when nested), sorted.
+std::vector<std::string> corpusFiles(bool nested);
 // A fresh temporary directory, removed at process exit.
 std::string tempDir();
 void writeFile(const std::string& path, const std::string& bytes);

@@ -8,14 +8,12 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <tuple>
 #include <vector>
 
+#include "run.h"
 #include "xr/xrconv.h"
 
 namespace {
@@ -104,11 +102,10 @@ TEST(Drivers, StoppingRules) {
 // BMP and the planes above it; as UTF-32BE.
 std::vector<Bytes> wellFormedSamples() {
     std::vector<Bytes> samples;
-    for (const auto& e : std::filesystem::directory_iterator(XRKIT_CORPUS_DIR)) {
-        if (!e.path().string().ends_with(".utf8.txt")) continue;
-        std::ifstream in(e.path(), std::ios::binary);
-        const Bytes utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        samples.push_back(iconvert("UTF-8", "UTF-32BE", utf8));
+    for (const std::string& path : xrtest::corpusFiles(false)) {
+        if (!path.ends_with(".utf8.txt")) continue;
+        const std::string text = xrtest::readFile(path);
+        samples.push_back(iconvert("UTF-8", "UTF-32BE", Bytes(text.begin(), text.end())));
     }
     EXPECT_GE(samples.size(), 9u) << "corpus at " XRKIT_CORPUS_DIR;
     std::mt19937_64 rng(2024);
