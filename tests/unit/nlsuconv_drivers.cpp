@@ -1,19 +1,15 @@
-// The conversion drivers and the buffer utilities: exact stopping rules, every
-// reader/writer pairing against glibc iconv on the corpus and on random text over all
-// planes, exact-size outputs with guard bytes. isLegalUTF8 and GET_UTF8_LEN_FROM_XRCHAR
-// are swept against ICU with the UTF-8 converters, in nlsuconv.cpp; here are the cases
-// those sweeps do not reach.
+// The conversion drivers and the buffer utilities: exact stopping rules and output
+// sizes, exact-size outputs with guard bytes. (Each converter is swept against ICU in
+// nlsuconv.cpp, each kernel held to the per-character loop in nlsuconv_bulk.cpp, and
+// every pairing run against iconv through the CLI in tests/cli/convert.cpp.) Also the
+// cases of isLegalUTF8 and GET_UTF8_LEN_FROM_XRCHAR that the sweeps there do not reach.
 #include <gtest/gtest.h>
-#include <iconv.h>
-#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <tuple>
 #include <vector>
 
-#include "run.h"
 #include "xr/xrconv.h"
 
 namespace {
@@ -22,19 +18,6 @@ using Bytes = std::vector<XRUtf8>;
 constexpr XRStatus kOk = 0, kSmall = XRStatusBufferTooSmall, kIllegal = XRStatusIllegalSequence;
 constexpr XRUtf8 kJunk = 0xA5;
 constexpr XRMemSize kUntouched = 0xA5A5A5A5A5A5A5A5ull;
-
-Bytes iconvert(const char* from, const char* to, const Bytes& in) {
-    iconv_t cd = iconv_open(to, from);
-    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " -> " << to;
-    Bytes out(in.size() * 4 + 16);
-    char* ip = reinterpret_cast<char*>(const_cast<XRUtf8*>(in.data()));
-    char* op = reinterpret_cast<char*>(out.data());
-    std::size_t il = in.size(), ol = out.size();
-    EXPECT_NE(iconv(cd, &ip, &il, &op, &ol), static_cast<std::size_t>(-1)) << from << " -> " << to;
-    iconv_close(cd);
-    out.resize(out.size() - ol);
-    return out;
-}
 
 using Converted = std::tuple<XRStatus, XRMemSize, Bytes>; // status, usedL, the output it covers
 
@@ -96,59 +79,6 @@ TEST(Drivers, StoppingRules) {
     XRUtf8 in[1] = {0x41}, out[4];
     EXPECT_EQ(ConvertToUTF32(in, 1, out, 4, nullptr, UTF8_UTF32, COPY_UTF32), kOk);
     EXPECT_EQ(out[3], 0x41);
-}
-
-// The corpus, and random text of n code points, a quarter each from ASCII, below 800, the
-// BMP and the planes above it; as UTF-32BE.
-std::vector<Bytes> wellFormedSamples() {
-    std::vector<Bytes> samples;
-    for (const std::string& path : xrtest::corpusFiles(false)) {
-        if (!path.ends_with(".utf8.txt")) continue;
-        const std::string text = xrtest::readFile(path);
-        samples.push_back(iconvert("UTF-8", "UTF-32BE", Bytes(text.begin(), text.end())));
-    }
-    EXPECT_GE(samples.size(), 9u) << "corpus at " XRKIT_CORPUS_DIR;
-    std::mt19937_64 rng(2024);
-    const XRUtf32 base[] = {0x20, 0, 0, 0x10000}, span[] = {0x5F, 0x800, 0x10000, 0x100000};
-    for (std::size_t n : {1u, 2u, 7u, 100u, 5000u}) {
-        Bytes& b = samples.emplace_back();
-        while (b.size() < 4 * n) {
-            const auto r = rng();
-            const XRUtf32 c = base[r % 4] + (r >> 8) % span[r % 4];
-            if (c < 0xD800 || c > 0xDFFF)
-                b.insert(b.end(), {XRUtf8(c >> 24), XRUtf8(c >> 16), XRUtf8(c >> 8), XRUtf8(c)});
-        }
-    }
-    return samples;
-}
-
-// Every reader into every UTF-32 writer and every UTF-32 reader into every writer,
-// each into an output of exactly the size iconv produces.
-TEST(Drivers, EveryPairingMatchesIconvOnWellFormedText) {
-    // iconv's name, reader (none for UCS-2), writer, whether it is UTF-32
-    const std::tuple<const char*, XRCvtReader, XRCvtWriter, bool> encodings[] = {
-        {"UTF-32BE", COPY_UTF32b, COPY_UTF32, true},
-        {"UTF-32LE", COPY_UTF32b_SWAP, COPY_UTF32_SWAP, true},
-        {"UTF-8", UTF8_UTF32, UTF32_UTF8, false},
-        {"UTF-16BE", UTF16_UTF32, UTF32_UTF16s_SWAP, false},
-        {"UTF-16LE", UTF16_UTF32_SWAP, UTF32_UTF16s, false},
-        {"UCS-2BE", nullptr, UTF32_UTF16_SWAP, false},
-        {"UCS-2LE", nullptr, UTF32_UTF16, false}};
-    for (const Bytes& text : wellFormedSamples()) {
-        // UCS-2 takes only BMP text, whose UTF-16 is half the size of its UTF-32.
-        const bool bmp = iconvert("UTF-32BE", "UTF-16BE", text).size() * 2 == text.size();
-        for (const auto& [from, reader, unusedWriter, fromUtf32] : encodings)
-            for (const auto& [to, toReader, writer, toUtf32] : encodings)
-                for (bool toUtf32Driver : {true, false}) {
-                    if (!reader || !(toUtf32Driver ? toUtf32 : fromUtf32) || !(toReader || bmp))
-                        continue;
-                    const Bytes in = iconvert("UTF-32BE", from, text);
-                    const Bytes want = iconvert("UTF-32BE", to, text);
-                    EXPECT_EQ((Conversion{toUtf32Driver, reader, writer}(in, want.size())),
-                              Converted(kOk, want.size(), want))
-                        << from << " -> " << to;
-                }
-    }
 }
 
 // Any output size, on text with a supplementary character and a bad tail: only complete
