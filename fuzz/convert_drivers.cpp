@@ -24,14 +24,8 @@ struct Reader {
 struct Writer {
     XRCvtWriter own, loop;
 };
-#define READER(f)                                                                                  \
-    Reader {                                                                                       \
-        f, loopReader<f>                                                                           \
-    }
-#define WRITER(f)                                                                                  \
-    Writer {                                                                                       \
-        f, loopWriter<f>                                                                           \
-    }
+#define READER(f) (Reader{f, loopReader<f>})
+#define WRITER(f) (Writer{f, loopWriter<f>})
 // The last two readers and the first two writers are the UTF-32 ones.
 const Reader kReaders[] = {READER(UTF8_UTF32), READER(UTF16_UTF32), READER(UTF16_UTF32_SWAP),
                            READER(COPY_UTF32b), READER(COPY_UTF32b_SWAP)};
