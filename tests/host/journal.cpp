@@ -1,5 +1,4 @@
-// The reference host's formatter, catalog and journal, and dumps through the real
-// library loaded as the framework loads it.
+// The reference host's formatter, catalog, journal and library loader.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -108,16 +107,7 @@ TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
     EXPECT_EQ(toUtf8(buf, 6), "The op");
 }
 
-TEST(Journal, FailingWritesReachTheDump) {
-    xrhost::Catalog catalog;
-    xrhost::Journal journal(catalog);
-    journal.failAfter(1, -77);
-    std::uint8_t bytes[40] = {};
-    EXPECT_EQ(dumpBuffer(journal.handle(), nullptr, nullptr, bytes, sizeof bytes), -77);
-    EXPECT_EQ(journal.lines().size(), 1u);
-}
-
-TEST(Loader, AttachesTheRealLibraryAndDumpsThroughIt) {
+TEST(Loader, AttachesTheRealLibraryAndFindsItsSymbols) {
     xrhost::Host host;
     xrhost::Library lib(XRKIT_LIBRARY_FILE);
     lib.attach(host.handle());
@@ -127,15 +117,6 @@ TEST(Loader, AttachesTheRealLibraryAndDumpsThroughIt) {
     EXPECT_EQ(lib.symbol("no_such_name"), nullptr);
     EXPECT_THROW(lib.fn<void()>("no_such_name"), xrhost::LoadError);
     EXPECT_THROW(xrhost::Library("/nonexistent/libxrkit.so.9"), xrhost::LoadError);
-
-    xrhost::Journal journal(host.catalog());
-    const char text[] = "0123456789abcdefXY";
-    auto dump = lib.fn<decltype(dumpBufferReversed)>("dumpBufferReversed");
-    ASSERT_EQ(dump(journal.handle(), nullptr, nullptr, (void*)text, 18), 0);
-    ASSERT_EQ(journal.lines().size(), 2u);
-    EXPECT_NE(journal.lines()[0].find(" 58 59 "), std::string::npos);
-    EXPECT_NE(journal.lines()[0].find("|XY|"), std::string::npos);
-    EXPECT_NE(journal.lines()[1].find("|0123456789abcdef|"), std::string::npos);
 }
 
 } // namespace

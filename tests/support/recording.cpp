@@ -1,5 +1,8 @@
 #include "recording.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace xrtest {
 
 std::vector<Call> Recorder::named(const std::string& op) const {
@@ -39,60 +42,81 @@ std::vector<Word> readDumpValues(XRStatus code, va_list values) {
     return out;
 }
 
+std::vector<Word> dumpLineValues(const XRChar* prefix, const void* owner, const std::uint8_t* p,
+                                 std::size_t n) {
+    std::vector<Word> v;
+    if (prefix) v.push_back(word(prefix));
+    if (owner) v.push_back(word(owner));
+    v.push_back(word(p));
+    v.insert(v.end(), p, p + n);
+    for (std::size_t i = 0; i < n; ++i)
+        v.push_back(p[i] >= 0x20 && p[i] <= 0x7E ? p[i] : '.');
+    return v;
+}
+
 std::vector<Word> readShape(const std::string& shape, va_list values) {
     va_list ap;
     va_copy(ap, values);
     std::vector<Word> out;
     for (char k : shape) {
-        switch (k) {
-        case 'i':
-            out.push_back(word(va_arg(ap, int)));
-            break;
-        case 'u':
-            out.push_back(word(va_arg(ap, unsigned)));
-            break;
-        case 'l':
-            out.push_back(word(va_arg(ap, std::int64_t)));
-            break;
-        case 'p':
-            out.push_back(word(va_arg(ap, void*)));
-            break;
-        case 'd':
-            out.push_back(word(va_arg(ap, double)));
-            break;
-        default:
-            break;
-        }
+        if (k == 'i') out.push_back(word(va_arg(ap, int)));
+        if (k == 'u') out.push_back(word(va_arg(ap, unsigned)));
+        if (k == 'l') out.push_back(word(va_arg(ap, std::int64_t)));
+        if (k == 'p') out.push_back(word(va_arg(ap, void*)));
+        if (k == 'd') out.push_back(word(va_arg(ap, double)));
     }
     va_end(ap);
     return out;
 }
 
+// The recording object behind each kind of handle (declared only, for its type).
+RecordingJournal* owner(XRJnlh);
+RecordingHost* owner(XRHndlp);
+RecordingNls* owner(XRExtensionh);
+RecordingLogger* owner(Loggerp);
+RecordingLocale* owner(XRLocaleh);
+RecordingIcu* owner(XRNLSIcup);
+
 namespace {
 
-Recorder& of(XRJnlh j) {
-    return *reinterpret_cast<RecordingJournal*>(j)->recorder;
-}
-Recorder& of(XRHndlp h) {
-    return *reinterpret_cast<RecordingHost*>(h)->recorder;
-}
-Recorder& of(XRExtensionh e) {
-    return *reinterpret_cast<RecordingNls*>(e)->recorder;
+template <class H> Recorder& of(H h) {
+    return *reinterpret_cast<decltype(owner(h))>(h)->recorder;
 }
 RecordingLogger& loggerOf(Loggerp l) {
     return *reinterpret_cast<RecordingLogger*>(l);
 }
-Recorder& of(XRLocaleh l) {
-    return *reinterpret_cast<RecordingLocale*>(l)->recorder;
-}
-Recorder& of(XRNLSIcup i) {
-    return *reinterpret_cast<RecordingIcu*>(i)->recorder;
+
+template <class R> R as(Word w) {
+    if constexpr (std::is_pointer_v<R>)
+        return reinterpret_cast<R>(w);
+    else
+        return static_cast<R>(w);
 }
 
-// A locale entry: records op with all its arguments and answers the scripted status.
-template <class... A> XRStatus localeEntry(const char* op, XRLocaleh l, A... a) {
-    return static_cast<XRStatus>(of(l).record(op, words(l, a...)));
-}
+template <std::size_t N> struct Name {
+    char s[N];
+    constexpr Name(const char (&v)[N]) { std::copy_n(v, N, s); }
+};
+
+// An entry that records its name with all its arguments and answers the scripted word.
+template <Name Op, class F> struct Thunk;
+template <Name Op, class R, class H, class... A> struct Thunk<Op, R (*)(H, A...)> {
+    static R call(H h, A... a) { return as<R>(of(h).record(Op.s, words(h, a...))); }
+};
+// As Thunk, for an entry whose last argument is its va_list; S is the position of the
+// message status among the arguments after the handle, or -1 when there is none.
+template <Name Op, int S, class F> struct VThunk;
+template <Name Op, int S, class R, class H, class... A> struct VThunk<Op, S, R (*)(H, A...)> {
+    static R call(H h, A... a) {
+        std::vector<Word> args = words(h, a...);
+        args.pop_back();
+        const XRStatus st = S < 0 ? 0 : static_cast<XRStatus>(args[S + 1]);
+        return as<R>(
+            of(h).record(Op.s, std::move(args), std::get<sizeof...(A) - 1>(std::tie(a...)), st));
+    }
+};
+#define BIND(m) rec.m = Thunk<#m, decltype(rec.m)>::call
+#define VBIND(m, s) rec.m = VThunk<#m, s, decltype(rec.m)>::call
 
 XRChar mapped(XRExtensionh e, const char* op, XRChar c, int32_t count) {
     Recorder& r = of(e);
@@ -103,67 +127,29 @@ XRChar mapped(XRExtensionh e, const char* op, XRChar c, int32_t count) {
 
 } // namespace
 
-RecordingJournal::RecordingJournal(Recorder& r)
-    : rec{{7, "recording.journal", nullptr},
-          [](XRJnlh j) { return XRStatus(of(j).record("flush", words(j))); },
-          [](XRJnlh j, const XRChar* fmt, XRStrSize fmtL, XRChar* msg, XRStrSize msgL,
-             XRStrSize* cnvL, va_list v) {
-              return XRStatus(
-                  of(j).record("messageToBuf", words(j, fmt, fmtL, msg, msgL, cnvL), v));
-          },
-          [](XRJnlh j, XRSeverity sev, const XRChar* fmt, XRStrSize fmtL, va_list v) {
-              return XRStatus(of(j).record("messageToJnl", words(j, sev, fmt, fmtL), v));
-          },
-          [](XRJnlh j, XRStatus st, XRChar* msg, XRStrSize msgL, XRStrSize* cnvL, va_list v) {
-              return XRStatus(of(j).record("statusToBuf", words(j, st, msg, msgL, cnvL), v, st));
-          },
-          [](XRJnlh j, XRSeverity sev, XRStatus st, va_list v) {
-              return XRStatus(of(j).record("statusToJnl", words(j, sev, st), v, st));
-          },
-          [](XRJnlh j, XRJnlh o) { return XRStatus(of(j).record("concat", words(j, o))); },
-          [](XRJnlh j, XRJnlh o) { return XRStatus(of(j).record("tee", words(j, o))); },
-          [](XRJnlh j) { return XRBoolean(of(j).record("hasData", words(j))); },
-          [](XRJnlh j, XRFlags f, void* d) {
-              return XRStatus(of(j).record("config", words(j, f, d)));
-          },
-          [](XRJnlh j) { return reinterpret_cast<XRLocaleh>(of(j).record("getLocale", words(j))); },
-          nullptr},
-      recorder(&r) {}
+RecordingJournal::RecordingJournal(Recorder& r) : rec{}, recorder(&r) {
+    rec.generic = {7, "recording.journal", nullptr};
+    BIND(flush);
+    VBIND(messageToBuf, -1);
+    VBIND(messageToJnl, -1);
+    VBIND(statusToBuf, 0);
+    VBIND(statusToJnl, 1);
+    BIND(concat);
+    BIND(tee);
+    BIND(hasData);
+    BIND(config);
+    BIND(getLocale);
+}
 
-RecordingHost::RecordingHost(Recorder& r)
-    : rec{nullptr,
-          nullptr,
-          [](XRHndlp h, int32_t service, void* data, XRFlags flags) {
-              return XRStatus(of(h).record("ConfigureSystem", words(h, service, data, flags)));
-          },
-          [](XRHndlp h, const char* name, XRMemSize nameL, XRJnlh jnl) {
-              return reinterpret_cast<XRExtensionh>(
-                  of(h).record("loadExtension", words(h, name, nameL, jnl)));
-          },
-          [](XRHndlp h, XRPoolh pool, XRStatus st, va_list v) {
-              return reinterpret_cast<XRZCapturedp>(
-                  of(h).record("msgCaptureV", words(h, pool, st), v, st));
-          },
-          [](XRHndlp h, XRZFmtInfop info, const XRChar* fmt, XRStrSize fmtL, XRChar* dest,
-             XRStrSize destL, XRStrSize* cnvL, void* reserved, va_list v) {
-              return XRStatus(of(h).record(
-                  "msgFormatBuffV", words(h, info, fmt, fmtL, dest, destL, cnvL, reserved), v));
-          },
-          [](XRHndlp h, XRZFmtInfop info, XRPoolh pool, XRZCapturedp cap) {
-              return reinterpret_cast<XRZRenderedp>(
-                  of(h).record("msgRender", words(h, info, pool, cap)));
-          },
-          [](XRHndlp h, XRZFmtInfop info, XRPoolh pool, const XRChar* fmt, XRStrSize fmtL,
-             va_list v) {
-              return reinterpret_cast<XRZRenderedp>(
-                  of(h).record("msgRenderFmtV", words(h, info, pool, fmt, fmtL), v));
-          },
-          [](XRHndlp h, XRZFmtInfop info, XRStatus st, XRChar* dest, XRStrSize destL,
-             XRStrSize* cnvL, va_list v) {
-              return XRStatus(
-                  of(h).record("msgStatusBuffV", words(h, info, st, dest, destL, cnvL), v, st));
-          }},
-      recorder(&r) {}
+RecordingHost::RecordingHost(Recorder& r) : rec{}, recorder(&r) {
+    BIND(ConfigureSystem);
+    BIND(loadExtension);
+    VBIND(msgCaptureV, 1);
+    VBIND(msgFormatBuffV, -1);
+    BIND(msgRender);
+    VBIND(msgRenderFmtV, -1);
+    VBIND(msgStatusBuffV, 1);
+}
 
 RecordingPool::RecordingPool(Recorder& r)
     : rec{{7, "recording.pool", nullptr},
@@ -187,12 +173,12 @@ RecordingNls::RecordingNls(Recorder& r)
               if (scripted) *icu = reinterpret_cast<XRNLSIcup>(rr.next("getIcu.object"));
               return st;
           },
-          [](XRExtensionh e, XRChar c, XRUnidataGC mask) {
-              return static_cast<XRBoolean>(of(e).record("charIsCategory", words(e, c, mask)));
-          },
+          nullptr,
           nullptr,
           nullptr},
-      recorder(&r) {}
+      recorder(&r) {
+    BIND(charIsCategory);
+}
 
 RecordingLogger::RecordingLogger(Recorder& r, LoggerLevel level, LoggerLevel ancestorlevel)
     : rec{&svcs, level, ancestorlevel},
@@ -202,14 +188,8 @@ RecordingLogger::RecordingLogger(Recorder& r, LoggerLevel level, LoggerLevel anc
                Word w = self.recorder->record("CaptureV", words(l, st), v, st);
                return scripted ? reinterpret_cast<XRZCapturedp>(w) : self.captured;
            },
-           [](Loggerp l, XRLocaleh locale, const XRChar* msg, XRStrSize msgL, va_list v) {
-               return reinterpret_cast<XRZRenderedp>(
-                   loggerOf(l).recorder->record("RenderV", words(l, locale, msg, msgL), v));
-           },
-           [](Loggerp l, LoggerLevel level) {
-               return static_cast<XRBoolean>(
-                   loggerOf(l).recorder->record("IsEnabled", words(l, level)));
-           },
+           VThunk<"RenderV", -1, decltype(svcs.RenderV)>::call,
+           Thunk<"IsEnabled", decltype(svcs.IsEnabled)>::call,
            [](Loggerp l, LoggerLevel level, uint32_t flags, void* diag, void* reserved,
               const char* srcLine, const char* srcFile, NLScei ce, XRZRenderedp rendered,
               XRZCapturedp captured) {
@@ -221,92 +201,37 @@ RecordingLogger::RecordingLogger(Recorder& r, LoggerLevel level, LoggerLevel anc
            }},
       recorder(&r) {}
 
-RecordingLocale::RecordingLocale(Recorder& r)
-    : rec{{7, "recording.locale", nullptr},
-          nullptr,
-          [](XRLocaleh l, double v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL, const void* ex) {
-              return localeEntry("doubleFormatUWithExOpts", l, v, w, p, o, s, sL, cvtL, ex);
-          },
-          [](XRLocaleh l, intfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
-              return localeEntry("intfastFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, intmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL) {
-              return localeEntry("intmaxFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, uintfast_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
-              return localeEntry("uintfastFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, uintmax_t v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
-              return localeEntry("uintmaxFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, long v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL) {
-              return localeEntry("longFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, unsigned long v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
-              return localeEntry("ulongFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, int v, int32_t w, int32_t p, XRFlags o, UTF8Str s, UTF8ByteLength sL,
-             UTF8ByteLength* cvtL) {
-              return localeEntry("intFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, unsigned int v, int32_t w, int32_t p, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cvtL) {
-              return localeEntry("uintFormatU", l, v, w, p, o, s, sL, cvtL);
-          },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, intfast_t* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToIntfastU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, intmax_t* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToIntmaxU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, uintfast_t* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToUintfastU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, uintmax_t* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToUintmaxU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, long* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToLongU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, unsigned long* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToULongU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, int* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToIntU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8ConstStr b, UTF8ByteLength bL, XRFlags o, unsigned int* v,
-             UTF8ByteLength* cvtL) { return localeEntry("bufToUIntU", l, b, bL, o, v, cvtL); },
-          [](XRLocaleh l, UTF8Str s, UTF8ByteLength sL, double* v, UTF8ByteLength* cvtL,
-             void* pipeline) { return localeEntry("bufToDoubleU", l, s, sL, v, cvtL, pipeline); },
-          [](XRLocaleh l, uint32_t m, uint32_t d, uint32_t y, XRFlags o, UTF8Str s,
-             UTF8ByteLength sL, UTF8ByteLength* cnvL) {
-              return localeEntry("dateFormatU", l, m, d, y, o, s, sL, cnvL);
-          },
-          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cnvL) {
-              return localeEntry("datetimeFormatU", l, v, o, s, sL, cnvL);
-          },
-          [](XRLocaleh l, double v, XRFlags o, UTF8Str s, UTF8ByteLength sL, UTF8ByteLength* cnvL) {
-              return localeEntry("timeFormatU", l, v, o, s, sL, cnvL);
-          },
-          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
-             UTF8ByteLength* usedL) {
-              return localeEntry("bufToDatetimeU", l, s, sL, o, v, usedL);
-          },
-          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, uint32_t* m, uint32_t* d,
-             uint32_t* y, UTF8ByteLength* usedL) {
-              return localeEntry("bufToDateU", l, s, sL, o, m, d, y, usedL);
-          },
-          [](XRLocaleh l, const UTF8Str s, UTF8ByteLength sL, XRFlags o, double* v,
-             UTF8ByteLength* usedL) { return localeEntry("bufToTimeU", l, s, sL, o, v, usedL); }},
-      recorder(&r) {}
+RecordingLocale::RecordingLocale(Recorder& r) : rec{}, recorder(&r) {
+    rec.generic = {7, "recording.locale", nullptr};
+    BIND(doubleFormatUWithExOpts);
+    BIND(intfastFormatU);
+    BIND(intmaxFormatU);
+    BIND(uintfastFormatU);
+    BIND(uintmaxFormatU);
+    BIND(longFormatU);
+    BIND(ulongFormatU);
+    BIND(intFormatU);
+    BIND(uintFormatU);
+    BIND(bufToIntfastU);
+    BIND(bufToIntmaxU);
+    BIND(bufToUintfastU);
+    BIND(bufToUintmaxU);
+    BIND(bufToLongU);
+    BIND(bufToULongU);
+    BIND(bufToIntU);
+    BIND(bufToUIntU);
+    BIND(bufToDoubleU);
+    BIND(dateFormatU);
+    BIND(datetimeFormatU);
+    BIND(timeFormatU);
+    BIND(bufToDatetimeU);
+    BIND(bufToDateU);
+    BIND(bufToTimeU);
+}
 
 RecordingIcu::RecordingIcu(Recorder& r)
     : rec{{7, "recording.icu", nullptr}, &vtbl},
-      vtbl{[](XRNLSIcup i, UTF8ConstStr in, UTF8ByteLength inL, XRNLSUNormMode mode, int32_t opts,
-              UTF8Str out, UTF8ByteLength outL, UTF8ByteLength* cvtL) {
-               return static_cast<XRStatus>(
-                   of(i).record("normalize", words(i, in, inL, mode, opts, out, outL, cvtL)));
-           },
+      vtbl{Thunk<"normalize", decltype(vtbl.normalize)>::call,
            [](XRNLSIcup i, UTF8ConstStr s1, UTF8ByteLength l1, UTF8ConstStr s2, UTF8ByteLength l2,
               uint32_t opts, int32_t* result) {
                Recorder& rr = of(i);

@@ -30,19 +30,11 @@ constexpr Layout kLayouts[] = {
 XRChar gPrefix[] = {'p', 'r', 'e', 0};
 int gOwner;
 
-// What one line must carry: the statusToJnl call of a line of n bytes at p.
+// The statusToJnl call of a line of n bytes at p.
 Call expectedLine(XRJnlh jnl, const Layout& l, const std::uint8_t* p, std::size_t n) {
-    Call c{"statusToJnl",
-           xrtest::words(jnl, XRSeverityNone, static_cast<XRStatus>(l.base + n - 1)),
-           {}};
-    if (l.prefix) c.values.push_back(word(gPrefix));
-    if (l.owner) c.values.push_back(word(&gOwner));
-    c.values.push_back(word(p));
-    for (std::size_t i = 0; i < n; ++i)
-        c.values.push_back(p[i]);
-    for (std::size_t i = 0; i < n; ++i)
-        c.values.push_back(p[i] < 0x20 || p[i] > 0x7E ? Word{'.'} : Word{p[i]});
-    return c;
+    return {
+        "statusToJnl", xrtest::words(jnl, XRSeverityNone, static_cast<XRStatus>(l.base + n - 1)),
+        xrtest::dumpLineValues(l.prefix ? gPrefix : nullptr, l.owner ? &gOwner : nullptr, p, n)};
 }
 
 std::vector<Call> expectedForward(XRJnlh jnl, const Layout& l, const std::uint8_t* p,
@@ -51,15 +43,6 @@ std::vector<Call> expectedForward(XRJnlh jnl, const Layout& l, const std::uint8_
     for (std::size_t off = 0; off < len; off += 16)
         calls.push_back(expectedLine(jnl, l, p + off, std::min<std::size_t>(16, len - off)));
     return calls;
-}
-
-void expectCalls(const std::vector<Call>& got, const std::vector<Call>& want) {
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].op, want[i].op) << "line " << i;
-        EXPECT_EQ(got[i].args, want[i].args) << "line " << i;
-        EXPECT_EQ(got[i].values, want[i].values) << "line " << i;
-    }
 }
 
 XRStatus dump(bool reversed, XRJnlh jnl, const Layout& l, std::uint8_t* p, std::size_t len) {
@@ -74,84 +57,46 @@ std::vector<std::uint8_t> everyByte() {
     return bytes;
 }
 
+// Up to 70 bytes, and 289 bytes that hold every byte value (7 is prime to 256).
 TEST(Dump, EveryLayoutAndLengthSendsTheModelLinesInOrder) {
     auto bytes = everyByte();
-    for (const Layout& l : kLayouts) {
-        for (std::size_t len = 0; len <= 70; ++len) {
+    for (const Layout& l : kLayouts)
+        for (std::size_t len = 0; len <= 289; len += len < 70 ? 1 : 219)
             for (bool reversed : {false, true}) {
                 Recorder r;
                 RecordingJournal j(r);
                 ASSERT_EQ(dump(reversed, j.handle(), l, bytes.data() + 1, len), 0);
                 auto want = expectedForward(j.handle(), l, bytes.data() + 1, len);
                 if (reversed) std::reverse(want.begin(), want.end());
-                SCOPED_TRACE(testing::Message()
-                             << l.name << " len " << len << (reversed ? " reversed" : ""));
-                expectCalls(r.calls, want);
+                ASSERT_TRUE(r.calls == want) << l.name << " len " << len << " " << reversed;
             }
-        }
-    }
 }
 
-TEST(Dump, EveryByteValueRendersByTheTwoBounds) {
-    std::vector<std::uint8_t> all(256);
-    for (int i = 0; i < 256; ++i)
-        all[i] = static_cast<std::uint8_t>(i);
-    Recorder r;
-    RecordingJournal j(r);
-    ASSERT_EQ(dumpBuffer(j.handle(), nullptr, nullptr, all.data(), all.size()), 0);
-    ASSERT_EQ(r.calls.size(), 16u);
-    for (int line = 0; line < 16; ++line)
-        for (int i = 0; i < 16; ++i) {
-            const int b = line * 16 + i;
-            EXPECT_EQ(r.calls[line].values[1 + 16 + i], Word(b >= 0x20 && b <= 0x7E ? b : '.'))
-                << b;
-        }
-}
-
-TEST(Dump, ForwardStopsAtTheFirstFailingLine) {
+// Forward stops at the first failing line; reversed, a failing partial line (sent first)
+// matters only without full lines, and the last full line sent decides.
+TEST(Dump, FailingLinesStopTheDumpAndDecideItsStatus) {
     auto bytes = everyByte();
-    const XRStatus failure = static_cast<XRStatus>(0x803FC002u);
-    for (const Layout& l : kLayouts) {
-        Recorder r;
-        RecordingJournal j(r);
-        r.script("statusToJnl", 0);
-        r.script("statusToJnl", word(failure));
-        EXPECT_EQ(dump(false, j.handle(), l, bytes.data(), 40), failure);
-        EXPECT_EQ(r.calls.size(), 2u) << "neither the third full line nor the partial line";
-    }
-    // The partial line's status is the dump's result.
-    Recorder r;
-    RecordingJournal j(r);
-    r.script("statusToJnl", 0);
-    r.script("statusToJnl", 0);
-    r.script("statusToJnl", word(XRStatus{-5}));
-    EXPECT_EQ(dumpBuffer(j.handle(), nullptr, nullptr, bytes.data(), 40), -5);
-    EXPECT_EQ(r.calls.size(), 3u);
-}
-
-TEST(Dump, ReversedPartialLineFailureMattersOnlyWithoutFullLines) {
-    auto bytes = everyByte();
-    struct Case {
+    const XRStatus f = static_cast<XRStatus>(0x803FC002u);
+    const struct {
+        bool reversed;
         std::size_t len;
         std::vector<XRStatus> results; // per line, in sending order
         XRStatus want;
         std::size_t lines;
     } cases[] = {
-        {40, {-7, 0, 0}, 0, 3},   // partial fails, both full lines still go
-        {40, {0, -9, 0}, -9, 2},  // the line at addr+16 fails: addr is not sent
-        {40, {-7, 0, -3}, -3, 3}, // last full line decides
-        {5, {-7}, -7, 1},         // no full line: the partial line's status
-        {16, {-4}, -4, 1},        {32, {-4, 0}, -4, 1},
+        {false, 40, {0, f}, f, 2},  {false, 40, {0, 0, -5}, -5, 3}, {true, 40, {-7, 0, 0}, 0, 3},
+        {true, 40, {0, -9}, -9, 2}, {true, 40, {-7, 0, -3}, -3, 3}, {true, 5, {-7}, -7, 1},
+        {true, 16, {-4}, -4, 1},    {true, 32, {-4, 0}, -4, 1},
     };
-    for (const Case& c : cases) {
-        Recorder r;
-        RecordingJournal j(r);
-        for (XRStatus s : c.results)
-            r.script("statusToJnl", word(s));
-        EXPECT_EQ(dumpBufferReversed(j.handle(), nullptr, nullptr, bytes.data(), c.len), c.want)
-            << c.len;
-        EXPECT_EQ(r.calls.size(), c.lines) << c.len;
-    }
+    for (const Layout& l : kLayouts)
+        for (const auto& c : cases) {
+            Recorder r;
+            RecordingJournal j(r);
+            for (XRStatus s : c.results)
+                r.script("statusToJnl", word(s));
+            EXPECT_EQ(dump(c.reversed, j.handle(), l, bytes.data(), c.len), c.want) << c.len;
+            EXPECT_EQ(r.calls.size(), c.lines) << l.name << " " << c.len << " " << c.reversed;
+        }
 }
 
 TEST(Dump, OnlyTheNullTestsChooseTheLayout) {

@@ -27,19 +27,6 @@ std::vector<std::uint8_t> pattern(std::size_t n, unsigned seed) {
     return v;
 }
 
-// The CaptureV values of a line of n bytes at p: [prefix] [owner] p, n bytes, n renderings.
-std::vector<Word> lineValues(XRChar* prefix, XRMemPtr owner, const std::uint8_t* p, std::size_t n) {
-    std::vector<Word> v;
-    if (prefix) v.push_back(word(prefix));
-    if (owner) v.push_back(word(owner));
-    v.push_back(word(p));
-    for (std::size_t i = 0; i < n; ++i)
-        v.push_back(p[i]);
-    for (std::size_t i = 0; i < n; ++i)
-        v.push_back(p[i] >= 0x20 && p[i] <= 0x7E ? p[i] : '.');
-    return v;
-}
-
 // Every layout, every line size and both entries: the exact calls, and nothing else. The
 // forced dumps go to a logger whose levels are off and whose IsEnabled would say no. Each
 // line size has its own source line, whatever the layout and the entry.
@@ -72,7 +59,7 @@ TEST(LoggerDump, EveryLineIsCapturedAndRaisedWithTheTenFields) {
                     const Call& cap = r.calls[2 * k];
                     EXPECT_EQ(cap.op, "CaptureV");
                     EXPECT_EQ(cap.args, words(lg.handle(), static_cast<XRStatus>(l.base + n - 1)));
-                    EXPECT_EQ(cap.values, lineValues(prefix, owner, mem.data() + 16 * k, n));
+                    EXPECT_EQ(cap.values, dumpLineValues(prefix, owner, mem.data() + 16 * k, n));
                     const Call& ev = r.calls[2 * k + 1];
                     EXPECT_EQ(ev.op, "LogEvent");
                     EXPECT_EQ(ev.args,
