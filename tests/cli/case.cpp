@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run.h"
@@ -58,20 +59,25 @@ TEST(CliCase, EveryModeOverRealTextMatchesIcuOrTheLibraryInProcess) {
     }
 }
 
-TEST(CliCase, StatedResultsThroughStandardInput) {
-    const struct {
-        const char *args, *in, *out;
-    } rows[] = {
-        {"lower --tables", "İ Ⅰ Ａ Ⴀ", "İ ⅰ ａ ა"}, // Ⴀ to U+10D0, not U+2D00
-        {"lower", "İ", "i"},
-        {"max", "KELVIN ß ẞ", "\u212Aelv\u0131n ß ẞ"},
-        {"upper", "", ""},
+// Standard input gives the stated output; bad usage exits 2, a missing file 1.
+TEST(CliCase, StatedResultsAndUsage) {
+    const std::tuple<const char*, const char*, int, const char*> rows[] = {
+        {"lower --tables -", "İ Ⅰ Ａ Ⴀ", 0, "İ ⅰ ａ ა"}, // Ⴀ to U+10D0, not U+2D00
+        {"lower -", "İ", 0, "i"},
+        {"max -", "KELVIN ß ẞ", 0, "\u212Aelv\u0131n ß ẞ"},
+        {"upper -", "", 0, ""},
+        {"upper /nonexistent/file", "", 1, ""},
     };
-    for (const auto& r : rows) {
-        const std::string in = r.in;
-        auto res = run(kCli + " case " + r.args + " -", &in);
-        EXPECT_EQ(res.exitCode, 0) << res.err;
-        EXPECT_EQ(res.out, r.out) << r.args << " " << r.in;
+    for (const auto& [args, in, exitCode, out] : rows) {
+        const std::string text = in;
+        const auto r = run(kCli + " case " + args, &text);
+        EXPECT_EQ(std::pair(r.exitCode, r.out), std::pair(exitCode, std::string(out))) << args;
+        EXPECT_EQ(r.err.find("/nonexistent/file") != std::string::npos, exitCode == 1) << r.err;
+    }
+    for (const char* args : {"", "title", "upper --bogus", "upper a b", "--tables"}) {
+        auto r = run(kCli + " case " + args + " < /dev/null");
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find("usage: xrkit case"), std::string::npos) << r.err;
     }
 }
 
@@ -89,23 +95,11 @@ TEST(CliCase, InvalidUtf8IsReportedWithItsOffsetAndNothingIsWritten) {
     for (const auto& r : rows) {
         xrtest::writeFile(bad, r.bytes);
         auto res = run(kCli + " case lower " + shellQuote(bad));
-        EXPECT_EQ(res.exitCode, 1);
-        EXPECT_TRUE(res.out.empty());
+        EXPECT_EQ(std::pair(res.exitCode, res.out), std::pair(1, std::string())) << r.bytes;
         EXPECT_NE(res.err.find(bad + ": invalid UTF-8 at byte offset " + std::to_string(r.offset)),
                   std::string::npos)
             << res.err;
     }
-}
-
-TEST(CliCase, UsageErrors) {
-    for (const char* args : {"", "title", "upper --bogus", "upper a b", "--tables"}) {
-        auto r = run(kCli + " case " + args + " < /dev/null");
-        EXPECT_EQ(r.exitCode, 2) << args;
-        EXPECT_NE(r.err.find("usage: xrkit case"), std::string::npos) << r.err;
-    }
-    auto missing = run(kCli + " case upper /nonexistent/file");
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("/nonexistent/file"), std::string::npos);
 }
 
 } // namespace

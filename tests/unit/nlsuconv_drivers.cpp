@@ -59,9 +59,12 @@ TEST(Drivers, StoppingRules) {
         {kUtf8To32, {0x41, 0xE2, 0x82, 0xAC}, 8, {kOk, 8, {0, 0, 0, 0x41, 0, 0, 0x20, 0xAC}}},
         {kUtf8To32, {0x41, 0x80, 0x42}, 12, {kIllegal, 4, {0, 0, 0, 0x41}}},
         {kUtf8To32, {0xFF, 0x41}, 8, {kIllegal, 0, {}}},
+        {kUtf8To32, {0x41, 0xE2, 0x82}, 12, {XRStatusTruncatedSequence, 4, {0, 0, 0, 0x41}}},
+        {kUtf8To32, {0x41, 0xE2, 0x82}, 7, {kOk, 4, {0, 0, 0, 0x41}}}, // full before the cut
         {kUtf8To32, {}, 8, {kOk, 0, {}}},
         {to8, {0, 0, 0x20, 0xAC}, 2, {kSmall, 0, {}}},
-        {to8, {0, 0, 0, 0x41, 0, 0}, 8, {kOk, 1, {0x41}}}, // the last 2 bytes ignored
+        {to8, {0, 0, 0, 0x41, 0, 1, 0xF6, 0}, 4, {kSmall, 1, {0x41}}}, // a character half fits
+        {to8, {0, 0, 0, 0x41, 0, 0}, 8, {kOk, 1, {0x41}}},             // the last 2 bytes ignored
         {to8, {0, 0, 0}, 8, {kOk, 0, {}}},
         {to8, unchecked, 7, {kOk, 7, {0xED, 0xA0, 0x80, 0xF7, 0xBF, 0xBF, 0xBF}}},
         {toUcs2Le, smiley, 4, {kOk, 4, {0, 0xF6, 0x41, 0}}}, // the low 16 bits
@@ -79,25 +82,6 @@ TEST(Drivers, StoppingRules) {
     XRUtf8 in[1] = {0x41}, out[4];
     EXPECT_EQ(ConvertToUTF32(in, 1, out, 4, nullptr, UTF8_UTF32, COPY_UTF32), kOk);
     EXPECT_EQ(out[3], 0x41);
-}
-
-// Any output size, on text with a supplementary character and a bad tail: only complete
-// characters, the right status, and the same prefix as the full conversion.
-TEST(Drivers, EveryOutputSizeKeepsCompleteCharactersOnly) {
-    const Bytes u8 = {0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 0x42, 0xE2, 0x82};
-    const Bytes u32 = {0,    0,    0, 0x41, 0,    0, 0, 0xE9, 0, 0,
-                       0x20, 0xAC, 0, 1,    0xF6, 0, 0, 0,    0, 0x42};
-    const XRMemSize ends[] = {0, 1, 3, 6, 10, 11}; // character boundaries in UTF-8
-    for (XRMemSize destL = 0; destL <= 24; ++destL) {
-        const XRMemSize fit = std::min<XRMemSize>(destL / 4 * 4, 20);
-        EXPECT_EQ(kUtf8To32(u8, destL), Converted(destL >= 24 ? XRStatusTruncatedSequence : kOk,
-                                                  fit, Bytes(u32.begin(), u32.begin() + fit)))
-            << destL;
-        const XRMemSize fit8 = *std::prev(std::upper_bound(ends, std::end(ends), destL));
-        EXPECT_EQ(k32ToUtf8(u32, destL), Converted(destL >= 11 || destL == fit8 ? kOk : kSmall,
-                                                   fit8, Bytes(u8.begin(), u8.begin() + fit8)))
-            << destL;
-    }
 }
 
 TEST(CopyUtf, CopiesWhatFitsAndAlwaysReportsIt) {
