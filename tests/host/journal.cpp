@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "xr/xrdump.h"
 #include "xr/xrjournal.h"
@@ -68,11 +69,8 @@ TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
     char ownerText[64];
     std::snprintf(ownerText, sizeof ownerText, "(owner %#lx) ",
                   (unsigned long)(std::uintptr_t)&owner);
-    ASSERT_EQ(journal.lines().size(), 4u);
-    EXPECT_EQ(journal.lines()[0], body);
-    EXPECT_EQ(journal.lines()[1], "P " + body);
-    EXPECT_EQ(journal.lines()[2], ownerText + body);
-    EXPECT_EQ(journal.lines()[3], "P " + std::string(ownerText) + body);
+    EXPECT_EQ(journal.lines(), (std::vector<std::string>{body, "P " + body, ownerText + body,
+                                                         "P " + std::string(ownerText) + body}));
 }
 
 TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
@@ -84,11 +82,10 @@ TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
     ASSERT_EQ(xrlMessageToJnl(journal.handle(), XRSeverityError, f.data(), f.size(), 7), 0);
     ASSERT_EQ(xrlStatusToJnl(journal.handle(), XRSeverityNone, XRStatusIllegalSequence), 0);
     ASSERT_EQ(xrlStatusToJnl(journal.handle(), XRSeverityNone, 0x12345678, 1, 2, 3), 0);
-    EXPECT_EQ(journal.lines()[0], "note: n=5");
-    EXPECT_EQ(journal.lines()[1], "warning: n=6");
-    EXPECT_EQ(journal.lines()[2], "error: n=7");
-    EXPECT_EQ(journal.lines()[3], "The input holds an illegal character sequence.");
-    EXPECT_EQ(journal.lines()[4], "status 0x12345678 (no catalog text)");
+    EXPECT_EQ(journal.lines(),
+              (std::vector<std::string>{"note: n=5", "warning: n=6", "error: n=7",
+                                        "The input holds an illegal character sequence.",
+                                        "status 0x12345678 (no catalog text)"}));
 
     XRChar buf[6];
     std::fill(std::begin(buf), std::end(buf), 0x7777);

@@ -5,6 +5,42 @@
 
 namespace xrtest {
 
+namespace {
+
+// The values a dump line carries for its code: [prefix] [owner] address, n bytes, n chars.
+std::vector<Word> readDumpValues(XRStatus code, va_list values) {
+    va_list ap;
+    va_copy(ap, values);
+    const auto low = static_cast<std::uint32_t>(code) & 0xFFu;
+    const int n = static_cast<int>(low & 0x0F) + 1;
+    const auto layout = low & 0xF0;
+    std::vector<Word> out;
+    if (layout == 0x10 || layout == 0x30) out.push_back(word(va_arg(ap, XRChar*))); // prefix
+    if (layout == 0x10 || layout == 0x20) out.push_back(word(va_arg(ap, void*)));   // owner
+    out.push_back(word(va_arg(ap, void*)));                                         // address
+    for (int i = 0; i < 2 * n; ++i)
+        out.push_back(word(va_arg(ap, int)));
+    va_end(ap);
+    return out;
+}
+
+std::vector<Word> readShape(const std::string& shape, va_list values) {
+    va_list ap;
+    va_copy(ap, values);
+    std::vector<Word> out;
+    for (char k : shape) {
+        if (k == 'i') out.push_back(word(va_arg(ap, int)));
+        if (k == 'u') out.push_back(word(va_arg(ap, unsigned)));
+        if (k == 'l') out.push_back(word(va_arg(ap, std::int64_t)));
+        if (k == 'p') out.push_back(word(va_arg(ap, void*)));
+        if (k == 'd') out.push_back(word(va_arg(ap, double)));
+    }
+    va_end(ap);
+    return out;
+}
+
+} // namespace
+
 std::vector<Call> Recorder::named(const std::string& op) const {
     std::vector<Call> out;
     for (const Call& c : calls)
@@ -26,22 +62,6 @@ Word Recorder::record(const std::string& op, std::vector<Word> args, va_list val
     return next(op);
 }
 
-std::vector<Word> readDumpValues(XRStatus code, va_list values) {
-    va_list ap;
-    va_copy(ap, values);
-    const auto low = static_cast<std::uint32_t>(code) & 0xFFu;
-    const int n = static_cast<int>(low & 0x0F) + 1;
-    const auto layout = low & 0xF0;
-    std::vector<Word> out;
-    if (layout == 0x10 || layout == 0x30) out.push_back(word(va_arg(ap, XRChar*))); // prefix
-    if (layout == 0x10 || layout == 0x20) out.push_back(word(va_arg(ap, void*)));   // owner
-    out.push_back(word(va_arg(ap, void*)));                                         // address
-    for (int i = 0; i < 2 * n; ++i)
-        out.push_back(word(va_arg(ap, int)));
-    va_end(ap);
-    return out;
-}
-
 std::vector<Word> dumpLineValues(const XRChar* prefix, const void* owner, const std::uint8_t* p,
                                  std::size_t n) {
     std::vector<Word> v;
@@ -52,21 +72,6 @@ std::vector<Word> dumpLineValues(const XRChar* prefix, const void* owner, const 
     for (std::size_t i = 0; i < n; ++i)
         v.push_back(p[i] >= 0x20 && p[i] <= 0x7E ? p[i] : '.');
     return v;
-}
-
-std::vector<Word> readShape(const std::string& shape, va_list values) {
-    va_list ap;
-    va_copy(ap, values);
-    std::vector<Word> out;
-    for (char k : shape) {
-        if (k == 'i') out.push_back(word(va_arg(ap, int)));
-        if (k == 'u') out.push_back(word(va_arg(ap, unsigned)));
-        if (k == 'l') out.push_back(word(va_arg(ap, std::int64_t)));
-        if (k == 'p') out.push_back(word(va_arg(ap, void*)));
-        if (k == 'd') out.push_back(word(va_arg(ap, double)));
-    }
-    va_end(ap);
-    return out;
 }
 
 // The recording object behind each kind of handle (declared only, for its type).

@@ -66,9 +66,6 @@ class Recorder {
     Word record(const std::string& op, std::vector<Word> args, va_list values, XRStatus status = 0);
 };
 
-// The values a dump line carries for its code: [prefix] [owner] address, n bytes, n chars.
-std::vector<Word> readDumpValues(XRStatus code, va_list values);
-std::vector<Word> readShape(const std::string& shape, va_list values);
 // What a dump line of n bytes at p must carry: [prefix] [owner] p, the n bytes, and their n
 // renderings (0x20..0x7E as themselves, any other byte as '.').
 std::vector<Word> dumpLineValues(const XRChar* prefix, const void* owner, const std::uint8_t* p,

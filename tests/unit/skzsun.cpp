@@ -71,22 +71,12 @@ TEST_F(Collation, StatedCases) {
         int32_t cmp;
         bool eq;
     };
-    // Past the ASCII rows: a one-way lower mapping (U+10A0), no table pair (U+00DF and
-    // U+1E9E), signed order of the unit -1, the pair lists (U+1FF8, U+0181), no mapping for
-    // U+0130, and U+3000, which is not a blank.
-    const Row rows[] = {{U"abc", U"ABC", 1, true},        {U"ABC", U"abc", -1, true},
-                        {U"abc", U"abd", -2, false},      {U"abc", U"abc   ", 0, false},
-                        {U"Abc", U"abc  ", -1, false},    {U"abc", U"abcd", -2, false},
-                        {U"abcd", U"abc", 2, false},      {U"", U"", 0, true},
-                        {U"", U"   ", 0, false},          {U"abc ", U"abc", 0, false},
-                        {U"aB", U"Ab", 1, true},          {U"ab", U"ab ", 0, false},
-                        {U"a", U"B", -2, false},          {U"B", U"a", 2, false},
-                        {U"Ab ", U"aB!", -2, false},      {U"a\tb", U"a b", -2, false},
-                        {U"   ", U"", 0, false},          {U"aBc  x", U"Abc", 2, false},
-                        {U"\xC0", U"\xE0", -1, true},     {U"\x10A0", U"\x10D0", -1, true},
-                        {U"\x10D0", U"\x10A0", 1, true},  {U"\xDF", U"\x1E9E", -2, false},
+    // What the random strings below never hold: a tab and '!', which are not blanks,
+    // U+1E9E (no table pair with U+00DF), the unit -1 (signed order), U+0130 (no mapping)
+    // and U+3000, which is not a blank either.
+    const Row rows[] = {{U"abc", U"ABC", 1, true},        {U"a\tb", U"a b", -2, false},
+                        {U"Ab ", U"aB!", -2, false},      {U"\xDF", U"\x1E9E", -2, false},
                         {U"\xFFFFFFFF", U"a", -2, false}, {U"a", U"\xFFFFFFFF", 2, false},
-                        {U"\x1FF8", U"\x1F78", 1, true},  {U"\x1FF8\x181", U"\x1F78\x253", 1, true},
                         {U"\x130", U"i", 2, false},       {U" \x3000", U"", 2, false}};
     for (const Row& r : rows) {
         const Str a(r.a.begin(), r.a.end()), b(r.b.begin(), r.b.end());

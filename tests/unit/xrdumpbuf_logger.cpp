@@ -162,15 +162,12 @@ TEST(LoggerDump, ADisabledLineReadsNoByteOfTheMemory) {
     munmap(base, 2 * size);
 }
 
-Recorder* gRecorder;
-
 TEST(LoggerDump, TheLevelIsReadAfreshForEveryLine) {
     Recorder r;
-    gRecorder = &r;
     RecordingLogger lg(r);
     // The first answer also raises the logger's own level above the dump's.
     lg.svcs.IsEnabled = [](Loggerp l, LoggerLevel level) -> XRBoolean {
-        gRecorder->record("IsEnabled", words(l, level));
+        reinterpret_cast<RecordingLogger*>(l)->recorder->record("IsEnabled", words(l, level));
         l->level = LL_Fatal;
         return 1;
     };
