@@ -11,15 +11,11 @@ namespace xrref {
 
 using Bytes = std::basic_string<std::uint8_t>;
 
-inline int announced(std::uint8_t b) {
+inline constexpr auto announced = [](std::uint8_t b) {
     return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : b < 0xFC ? 5 : 6;
-}
-inline bool isCont(std::uint8_t b) {
-    return (b & 0xC0) == 0x80;
-}
-inline bool canLead(std::uint8_t b) {
-    return b < 0x80 || (b >= 0xC2 && b <= 0xF4);
-}
+};
+inline constexpr auto isCont = [](std::uint8_t b) { return (b & 0xC0) == 0x80; };
+inline constexpr auto canLead = [](std::uint8_t b) { return b < 0x80 || (b >= 0xC2 && b <= 0xF4); };
 
 struct Size {
     int size;
@@ -35,10 +31,7 @@ inline Size charSize(const std::uint8_t* p) {
     int used = 1;
     if (b == 0xE0 || b == 0xED || b == 0xF0) {
         if (p[1] == 0) return {1, false};
-        const std::uint8_t lo = b == 0xE0   ? 0xA0
-                                : b == 0xED ? 0x80
-                                            : 0x90,
-                           hi = b == 0xED ? 0x9F : 0xBF;
+        const int lo = b == 0xE0 ? 0xA0 : (b == 0xF0 ? 0x90 : 0x80), hi = b == 0xED ? 0x9F : 0xBF;
         bad = bad || p[1] < lo || p[1] > hi;
         used = 2;
     }

