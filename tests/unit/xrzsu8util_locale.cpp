@@ -20,13 +20,15 @@ struct Expect {
 // The entry must receive the forwarder's arguments unchanged (every value below is
 // distinct within its row, so a swap shows), plus a null last where the row adds one.
 #define ROW(entry, fn, ...)                                                                        \
-    {                                                                                              \
-        entry, [&] { return fn(l, __VA_ARGS__); }, words(l, __VA_ARGS__)                           \
-    }
+    (Expect{entry, [&] { return fn(l, __VA_ARGS__); }, words(l, __VA_ARGS__)})
 #define ROW_NULL(entry, fn, ...)                                                                   \
-    {                                                                                              \
-        entry, [&] { return fn(l, __VA_ARGS__); }, words(l, __VA_ARGS__, nullptr)                  \
-    }
+    (Expect{entry, [&] { return fn(l, __VA_ARGS__); }, words(l, __VA_ARGS__, nullptr)})
+
+// Storage for an out-parameter: one place per type and index K.
+template <class T, int K = 0> T* out() {
+    static T v;
+    return &v;
+}
 
 TEST(LocaleForwarders, EachCallsItsEntryWithTheArgumentsAndReturnsItsStatus) {
     Recorder r;
@@ -34,16 +36,6 @@ TEST(LocaleForwarders, EachCallsItsEntryWithTheArgumentsAndReturnsItsStatus) {
     const XRLocaleh l = loc.handle();
     std::uint8_t b[8];
     UTF8ByteLength n = 0;
-    intfast_t ift;
-    intmax_t im;
-    uintfast_t uif;
-    uintmax_t uim;
-    long lo;
-    unsigned long ul;
-    int i;
-    unsigned u;
-    double d;
-    uint32_t m, dd, y;
     const double big = -1.25e300;
     const std::vector<Expect> table = {
         ROW_NULL("doubleFormatUWithExOpts", xrzsu8DoubleFormat, big, 3, 4, 5u, b, 8u, &n),
@@ -55,21 +47,22 @@ TEST(LocaleForwarders, EachCallsItsEntryWithTheArgumentsAndReturnsItsStatus) {
         ROW("ulongFormatU", xrzsu8ULongFormat, ~0UL, 2, 3, 4u, b, 5u, &n),
         ROW("intFormatU", xrzsu8IntFormat, -1, 2, 3, 4u, b, 5u, &n),
         ROW("uintFormatU", xrzsu8UIntFormat, 0x80000000u, 2, 3, 4u, b, 1u, &n),
-        ROW("bufToIntfastU", xrzsu8ToIntfast, b, 8u, 1u, &ift, &n),
-        ROW("bufToIntmaxU", xrzsu8ToIntmax, b, 7u, 2u, &im, &n),
-        ROW("bufToUintfastU", xrzsu8ToUintfast, b, 6u, 3u, &uif, &n),
-        ROW("bufToUintmaxU", xrzsu8ToUintmax, b, 5u, 4u, &uim, &n),
-        ROW("bufToLongU", xrzsu8ToLong, b, 4u, 5u, &lo, &n),
-        ROW("bufToULongU", xrzsu8ToULong, b, 3u, 6u, &ul, &n),
-        ROW("bufToIntU", xrzsu8ToInt, b, 2u, 7u, &i, &n),
-        ROW("bufToUIntU", xrzsu8ToUInt, b, 1u, 8u, &u, &n),
-        ROW_NULL("bufToDoubleU", xrzsu8ToDouble, b, 8u, &d, &n),
+        ROW("bufToIntfastU", xrzsu8ToIntfast, b, 8u, 1u, out<intfast_t>(), &n),
+        ROW("bufToIntmaxU", xrzsu8ToIntmax, b, 7u, 2u, out<intmax_t>(), &n),
+        ROW("bufToUintfastU", xrzsu8ToUintfast, b, 6u, 3u, out<uintfast_t>(), &n),
+        ROW("bufToUintmaxU", xrzsu8ToUintmax, b, 5u, 4u, out<uintmax_t>(), &n),
+        ROW("bufToLongU", xrzsu8ToLong, b, 4u, 5u, out<long>(), &n),
+        ROW("bufToULongU", xrzsu8ToULong, b, 3u, 6u, out<unsigned long>(), &n),
+        ROW("bufToIntU", xrzsu8ToInt, b, 2u, 7u, out<int>(), &n),
+        ROW("bufToUIntU", xrzsu8ToUInt, b, 1u, 8u, out<unsigned>(), &n),
+        ROW_NULL("bufToDoubleU", xrzsu8ToDouble, b, 8u, out<double>(), &n),
         ROW("dateFormatU", xrzsu8DateFormat, 12u, 31u, 1999u, 0x10u, b, 8u, &n),
         ROW("datetimeFormatU", xrzsu8DatetimeFormat, -0.5, 1u, b, 8u, &n),
         ROW("timeFormatU", xrzsu8TimeFormat, 86399.0, 2u, b, 7u, &n),
-        ROW("bufToDatetimeU", xrzsu8ToDatetime, b, 6u, 3u, &d, &n),
-        ROW("bufToDateU", xrzsu8ToDate, b, 5u, 4u, &m, &dd, &y, &n),
-        ROW("bufToTimeU", xrzsu8ToTime, b, 4u, 5u, &d, &n),
+        ROW("bufToDatetimeU", xrzsu8ToDatetime, b, 6u, 3u, out<double>(), &n),
+        ROW("bufToDateU", xrzsu8ToDate, b, 5u, 4u, out<uint32_t, 0>(), out<uint32_t, 1>(),
+            out<uint32_t, 2>(), &n),
+        ROW("bufToTimeU", xrzsu8ToTime, b, 4u, 5u, out<double>(), &n),
     };
     ASSERT_EQ(table.size(), 24u);
     for (XRStatus st : {XRStatus{0}, XRStatus{-1}, static_cast<XRStatus>(0x803FE807u), INT32_MIN}) {
