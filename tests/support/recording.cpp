@@ -41,6 +41,16 @@ std::vector<Word> readShape(const std::string& shape, va_list values) {
 
 } // namespace
 
+void PrintTo(const Call& c, std::ostream* os) {
+    *os << c.op << std::hex;
+    for (const auto* list : {&c.args, &c.values}) {
+        *os << " (";
+        for (Word w : *list)
+            *os << " " << w;
+        *os << " )";
+    }
+}
+
 std::vector<Call> Recorder::named(const std::string& op) const {
     std::vector<Call> out;
     for (const Call& c : calls)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <ostream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -40,6 +41,7 @@ struct Call {
     std::vector<Word> values; // what the va_list carried
     bool operator==(const Call&) const = default;
 };
+void PrintTo(const Call& c, std::ostream* os); // for test failure messages
 
 class Recorder {
   public:

@@ -68,7 +68,7 @@ TEST(Dump, EveryLayoutAndLengthSendsTheModelLinesInOrder) {
                 ASSERT_EQ(dump(reversed, j.handle(), l, bytes.data() + 1, len), 0);
                 auto want = expectedForward(j.handle(), l, bytes.data() + 1, len);
                 if (reversed) std::reverse(want.begin(), want.end());
-                ASSERT_TRUE(r.calls == want) << l.name << " len " << len << " " << reversed;
+                ASSERT_EQ(r.calls, want) << l.name << " len " << len << " " << reversed;
             }
 }
 

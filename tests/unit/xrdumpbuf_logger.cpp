@@ -56,18 +56,18 @@ TEST(LoggerDump, EveryLineIsCapturedAndRaisedWithTheTenFields) {
                 ASSERT_EQ(r.calls.size(), 2 * lines);
                 for (std::size_t k = 0; k < lines; ++k) {
                     const std::size_t n = std::min<std::size_t>(16, len - 16 * k);
-                    const Call& cap = r.calls[2 * k];
-                    EXPECT_EQ(cap.op, "CaptureV");
-                    EXPECT_EQ(cap.args, words(lg.handle(), static_cast<XRStatus>(l.base + n - 1)));
-                    EXPECT_EQ(cap.values, dumpLineValues(prefix, owner, mem.data() + 16 * k, n));
-                    const Call& ev = r.calls[2 * k + 1];
-                    EXPECT_EQ(ev.op, "LogEvent");
-                    EXPECT_EQ(ev.args,
-                              words(lg.handle(), Word{force ? 9u : 6u}, 0u, nullptr, nullptr,
-                                    ev.args[5], ev.args[6], U_L_UCS4_CE, nullptr, lg.captured));
+                    EXPECT_EQ(r.calls[2 * k],
+                              (Call{"CaptureV", words(lg.handle(), XRStatus(l.base + n - 1)),
+                                    dumpLineValues(prefix, owner, mem.data() + 16 * k, n)}));
+                    const auto& ev = r.calls[2 * k + 1].args;
+                    EXPECT_EQ(r.calls[2 * k + 1],
+                              (Call{"LogEvent",
+                                    words(lg.handle(), Word{force ? 9u : 6u}, 0u, nullptr, nullptr,
+                                          ev[5], ev[6], U_L_UCS4_CE, nullptr, lg.captured),
+                                    {}}));
                     EXPECT_EQ(lg.srcFiles[k], "xrdumpbuf.cpp");
-                    EXPECT_FALSE(lg.srcLines[k].empty());
-                    EXPECT_EQ(lg.srcLines[k].find_first_not_of("0123456789"), std::string::npos);
+                    const std::string& line = lg.srcLines[k];
+                    EXPECT_TRUE(!line.empty() && line.find_first_not_of("0123456789") == line.npos);
                     EXPECT_EQ(srcLineOf.emplace(n, lg.srcLines[k]).first->second, lg.srcLines[k]);
                 }
             }
