@@ -42,9 +42,10 @@ XR_UTF8_KIT_OPERATIONS(XR_UTF8_DECLARE_REFERENCE)
 XR_UTF8_KIT_OPERATIONS(XR_UTF8_DECLARE_FAST)
 #undef XR_UTF8_DECLARE_FAST
 
-// Runs f<Isa::Avx2> or f<Isa::Sse2>, as the CPU allows.
+// Runs f for the widest instruction set the CPU offers.
 #define XR_UTF8_DISPATCH(f, ...)                                                                   \
-    (::xr::utf8::cpuHasAvx2() ? f<::xr::utf8::Isa::Avx2>(__VA_ARGS__)                              \
-                              : f<::xr::utf8::Isa::Sse2>(__VA_ARGS__))
+    (::xr::utf8::cpuHas(::xr::utf8::Isa::Avx512) ? f<::xr::utf8::Isa::Avx512>(__VA_ARGS__)         \
+     : ::xr::utf8::cpuHas(::xr::utf8::Isa::Avx2) ? f<::xr::utf8::Isa::Avx2>(__VA_ARGS__)           \
+                                                 : f<::xr::utf8::Isa::Sse2>(__VA_ARGS__))
 
 } // namespace xr::utf8

@@ -1,5 +1,5 @@
 // Vector kernels of the UTF-8 kit: runs of whole, well-structured characters found
-// 16 or 32 bytes at a time, and backward scans over blanks and continuation bytes.
+// 16, 32 or 64 bytes at a time, and backward scans over blanks and continuation bytes.
 //
 // A run starts at a character boundary and reads no byte before it (the bytes before
 // the first block count as 0x00). Within a run, "well-structured" means that every byte
@@ -18,10 +18,17 @@
 
 namespace xr::utf8 {
 
-enum class Isa { Sse2, Avx2 };
+enum class Isa { Sse2, Avx2, Avx512 };
 
-inline bool cpuHasAvx2() {
-    return cpu::hasAvx2();
+inline bool cpuHas(Isa isa) {
+    switch (isa) {
+    case Isa::Avx512:
+        return cpu::hasAvx512Vbmi2();
+    case Isa::Avx2:
+        return cpu::hasAvx2();
+    default:
+        return true;
+    }
 }
 
 // The end of a run: the first byte that breaks the rules (bad), or the end of the last
@@ -83,16 +90,25 @@ XR_UTF8_DECLARE_KERNELS
 namespace avx2 {
 XR_UTF8_DECLARE_KERNELS
 }
+namespace avx512 {
+XR_UTF8_DECLARE_KERNELS
+}
 #undef XR_UTF8_DECLARE_KERNELS
 
 template <Isa I, class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
-    return I == Isa::Avx2 ? avx2::structureRun<R>(p, n) : sse2::structureRun<R>(p, n);
+    if constexpr (I == Isa::Avx512) return avx512::structureRun<R>(p, n);
+    if constexpr (I == Isa::Avx2) return avx2::structureRun<R>(p, n);
+    return sse2::structureRun<R>(p, n);
 }
 template <Isa I> FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-    return I == Isa::Avx2 ? avx2::foldRun(a, b, n) : sse2::foldRun(a, b, n);
+    if constexpr (I == Isa::Avx512) return avx512::foldRun(a, b, n);
+    if constexpr (I == Isa::Avx2) return avx2::foldRun(a, b, n);
+    return sse2::foldRun(a, b, n);
 }
 template <Isa I> std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
-    return I == Isa::Avx2 ? avx2::dropTrailing(kind, p, n) : sse2::dropTrailing(kind, p, n);
+    if constexpr (I == Isa::Avx512) return avx512::dropTrailing(kind, p, n);
+    if constexpr (I == Isa::Avx2) return avx2::dropTrailing(kind, p, n);
+    return sse2::dropTrailing(kind, p, n);
 }
 
 // The last character boundary at or before end in a run that starts at p: a lead among

@@ -229,11 +229,11 @@ FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
     for (; i + kBytes <= n; i += kBytes) {
         const V x = load(a + i), y = load(b + i);
         const std::uint32_t differ = ~mask(eq(x, y)) & kAllBits;
-        if (differ == 0 && mask(x) == 0 && quietBefore(a, i)) continue;
-        const Context c(a, i, x);
-        const V foldDiffers = xor_(eq(foldAscii(x), foldAscii(y)), eq(x, x));
-        const std::uint32_t stop =
-            mask(or_(stops<Stops<0xF8>>(x, c.p1, c.p2, c.p3, continuations(x)), foldDiffers));
+        // ASCII with no sequence reaching in from before has nothing to check but the letters.
+        const bool ascii = mask(x) == 0 && quietBefore(a, i);
+        if (differ == 0 && ascii) continue;
+        std::uint32_t stop = ~mask(eq(foldAscii(x), foldAscii(y))) & kAllBits;
+        if (!ascii) stop |= mask(blockStops<Stops<0xF8>>(a, i, x, continuations(x)));
         const std::uint32_t caseOnly = differ & (stop ? below(firstBit(stop)) : ~0u);
         if (firstDiff == SIZE_MAX && caseOnly) firstDiff = i + firstBit(caseOnly);
         if (stop) return {i + firstBit(stop), firstDiff, true};

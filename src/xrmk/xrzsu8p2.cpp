@@ -328,6 +328,7 @@ XRStatus decode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, st
                                   std::uint64_t*, XRFlags);
 XR_UTF8_INSTANTIATE(Isa::Sse2)
 XR_UTF8_INSTANTIATE(Isa::Avx2)
+XR_UTF8_INSTANTIATE(Isa::Avx512)
 #undef XR_UTF8_INSTANTIATE
 
 } // namespace xr::utf8

@@ -160,6 +160,7 @@ template <Isa I> std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {
     template std::uint64_t trimToBoundary<isa>(Bytes, std::uint64_t);
 XR_UTF8_INSTANTIATE(Isa::Sse2)
 XR_UTF8_INSTANTIATE(Isa::Avx2)
+XR_UTF8_INSTANTIATE(Isa::Avx512)
 #undef XR_UTF8_INSTANTIATE
 
 } // namespace xr::utf8

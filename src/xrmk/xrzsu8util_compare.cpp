@@ -270,6 +270,7 @@ template <Isa I> std::uint64_t stripBlanks(Bytes s, std::uint64_t len, XRFlags o
     template std::uint64_t stripBlanks<isa>(Bytes, std::uint64_t, XRFlags);
 XR_UTF8_INSTANTIATE(Isa::Sse2)
 XR_UTF8_INSTANTIATE(Isa::Avx2)
+XR_UTF8_INSTANTIATE(Isa::Avx512)
 #undef XR_UTF8_INSTANTIATE
 
 } // namespace xr::utf8

@@ -1,5 +1,5 @@
-// The UTF-8 kit's vector kernels, compiled for SSE2 and, under AVX2 target options, for
-// AVX2; the callers choose one set per call from what the CPU reports.
+// The UTF-8 kit's vector kernels, compiled for SSE2 and, under target options, for AVX2
+// and AVX-512; the callers choose one set per call from what the CPU reports.
 #include <immintrin.h>
 
 #include <bit>
@@ -35,6 +35,172 @@ namespace avx2 {
 #undef XR_UTF8_LEVEL
 XR_UTF8_INSTANTIATE
 } // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(                                                                      \
+    __attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))),           \
+    apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2")
+#endif
+// 64 bytes a block, with compares that give bit masks: the same rules as the 16- and
+// 32-byte kernels, with the masks combined and counted in general registers.
+namespace avx512 {
+
+using V = __m512i;
+using Mask = std::uint64_t;
+constexpr std::size_t kBytes = 64;
+
+inline V load(const std::uint8_t* p) {
+    return _mm512_loadu_si512(p);
+}
+inline V splat(std::uint8_t c) {
+    return _mm512_set1_epi8(static_cast<char>(c));
+}
+inline unsigned firstBit(Mask m) {
+    return static_cast<unsigned>(std::countr_zero(m));
+}
+inline Mask below(unsigned bit) {
+    return (Mask{1} << bit) - 1;
+}
+
+inline Mask continuations(V v) {
+    return _mm512_cmplt_epi8_mask(v, splat(0xC0)); // 80..BF are the only bytes below -64
+}
+inline Mask nonAscii(V v) {
+    return _mm512_movepi8_mask(v);
+}
+
+// The bytes K places before those of cur, zeros before the first.
+template <int K> V before(V cur) {
+    const V back = _mm512_sub_epi8(
+        _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45,
+                        44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26,
+                        25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6,
+                        5, 4, 3, 2, 1, 0),
+        splat(K));
+    return _mm512_maskz_permutexvar_epi8(~Mask{0} << K, back, cur);
+}
+
+inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
+    return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
+}
+
+// Bytes that end a run of the rules R in the block at p + i, leads from R::kTop up
+// aside when Top is false (the caller checks those for several blocks at once).
+template <class R, bool Top = true>
+Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
+    V p1, p2, p3;
+    if (i == 0) {
+        p1 = before<1>(cur), p2 = before<2>(cur), p3 = before<3>(cur);
+    } else {
+        p1 = load(p + i - 1), p2 = load(p + i - 2), p3 = load(p + i - 3);
+    }
+    // Each term is at most 0x40, so the bytes with any term set are those a lead reaches.
+    const V reach = _mm512_ternarylogic_epi64(_mm512_subs_epu8(p1, splat(0xBF)),
+                                              _mm512_subs_epu8(p2, splat(0xDF)),
+                                              _mm512_subs_epu8(p3, splat(0xEF)), 0xFE);
+    Mask bad = _mm512_test_epi8_mask(reach, reach) ^ cont;
+    if constexpr (Top) bad |= _mm512_cmpge_epu8_mask(cur, splat(R::kTop));
+    if constexpr (R::kSurrogates)
+        bad |=
+            _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur, splat(0xA0));
+    if constexpr (R::kNul) bad |= _mm512_testn_epi8_mask(cur, cur);
+    if constexpr (R::kC0C1)
+        bad |= _mm512_cmpeq_epi8_mask(_mm512_and_si512(cur, splat(0xFE)), splat(0xC0));
+    return bad;
+}
+
+template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    constexpr std::size_t kGroup = 4 * kBytes;
+    std::size_t conts = 0;
+    std::size_t i = 0;
+    while (i + kBytes <= n) {
+        if (i > 0 && i + kGroup <= n) {
+            const V v0 = load(p + i), v1 = load(p + i + kBytes), v2 = load(p + i + 2 * kBytes),
+                    v3 = load(p + i + 3 * kBytes);
+            if (!R::kNul &&
+                nonAscii(_mm512_or_si512(_mm512_ternarylogic_epi64(v0, v1, v2, 0xFE), v3)) == 0 &&
+                quietBefore(p, i)) {
+                i += kGroup;
+                continue;
+            }
+            const Mask c0 = continuations(v0), c1 = continuations(v1), c2 = continuations(v2),
+                       c3 = continuations(v3);
+            const V top = _mm512_max_epu8(_mm512_max_epu8(v0, v1), _mm512_max_epu8(v2, v3));
+            const Mask bad = blockStops<R, false>(p, i, v0, c0) |
+                             blockStops<R, false>(p, i + kBytes, v1, c1) |
+                             blockStops<R, false>(p, i + 2 * kBytes, v2, c2) |
+                             blockStops<R, false>(p, i + 3 * kBytes, v3, c3) |
+                             _mm512_cmpge_epu8_mask(top, splat(R::kTop));
+            if (bad == 0) {
+                conts += static_cast<std::size_t>(std::popcount(c0) + std::popcount(c1) +
+                                                  std::popcount(c2) + std::popcount(c3));
+                i += kGroup;
+                continue;
+            }
+        }
+        const V cur = load(p + i);
+        const Mask cont = continuations(cur);
+        if (const Mask bad = blockStops<R>(p, i, cur, cont)) {
+            const unsigned at = firstBit(bad);
+            conts += static_cast<std::size_t>(std::popcount(cont & below(at)));
+            return {i + at, conts, true};
+        }
+        conts += static_cast<std::size_t>(std::popcount(cont));
+        i += kBytes;
+    }
+    return {i, conts, false};
+}
+
+FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    std::size_t firstDiff = SIZE_MAX;
+    std::size_t i = 0;
+    for (; i + kBytes <= n; i += kBytes) {
+        const V x = load(a + i), y = load(b + i);
+        const Mask differ = _mm512_cmpneq_epi8_mask(x, y);
+        const bool ascii = nonAscii(x) == 0 && quietBefore(a, i);
+        if (differ == 0 && ascii) continue;
+        // Two different bytes fold alike when they differ in 0x20 alone and are letters.
+        const Mask letters = _mm512_cmplt_epu8_mask(
+            _mm512_sub_epi8(_mm512_or_si512(x, splat(0x20)), splat('a')), splat(26));
+        const Mask caseOnly =
+            _mm512_mask_cmpeq_epi8_mask(differ & letters, _mm512_xor_si512(x, y), splat(0x20));
+        Mask stop = differ & ~caseOnly;
+        if (!ascii) stop |= blockStops<Stops<0xF8>>(a, i, x, continuations(x));
+        const Mask early = differ & (stop ? below(firstBit(stop)) : ~Mask{0});
+        if (firstDiff == SIZE_MAX && early) firstDiff = i + firstBit(early);
+        if (stop) return {i + firstBit(stop), firstDiff, true};
+    }
+    return {i, firstDiff, false};
+}
+
+inline Mask skipped(Skip kind, V v) {
+    switch (kind) {
+    case Skip::Spaces:
+        return _mm512_cmpeq_epi8_mask(v, splat(0x20));
+    case Skip::WhiteSpace:
+        return _mm512_cmpeq_epi8_mask(v, splat(0x20)) |
+               _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, splat(0x09)), splat(5));
+    default:
+        return continuations(v);
+    }
+}
+
+std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
+    for (; n >= kBytes; n -= kBytes) {
+        if (const Mask keep = ~skipped(kind, load(p + n - kBytes)))
+            return n - static_cast<std::size_t>(std::countl_zero(keep));
+    }
+    while (n > 0 && isSkipped(kind, p[n - 1]))
+        --n;
+    return n;
+}
+
+XR_UTF8_INSTANTIATE
+} // namespace avx512
 #if defined(__clang__)
 #pragma clang attribute pop
 #else

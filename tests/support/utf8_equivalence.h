@@ -21,7 +21,10 @@ using xr::utf8::Isa;
 namespace ref = xr::utf8::reference;
 
 inline std::vector<Isa> kernels() {
-    return xr::utf8::cpuHasAvx2() ? std::vector{Isa::Sse2, Isa::Avx2} : std::vector{Isa::Sse2};
+    std::vector<Isa> all;
+    for (Isa isa : {Isa::Sse2, Isa::Avx2, Isa::Avx512})
+        if (xr::utf8::cpuHas(isa)) all.push_back(isa);
+    return all;
 }
 
 // The folding host, logging every call, so that both forms must ask the same things.
@@ -122,13 +125,17 @@ template <Isa I> std::string kit(const Bytes& x, const Bytes& y) {
 // Sizing, counting, copy and strip of x, and x against y, for one kernel set. Enters a
 // host of its own and leaves no saved host handle behind.
 inline std::string kitMismatch(Isa isa, const Bytes& x, const Bytes& y) {
-    return isa == Isa::Avx2 ? kit<Isa::Avx2>(x, y) : kit<Isa::Sse2>(x, y);
+    return isa == Isa::Avx512 ? kit<Isa::Avx512>(x, y)
+           : isa == Isa::Avx2 ? kit<Isa::Avx2>(x, y)
+                              : kit<Isa::Sse2>(x, y);
 }
 
 // Both converters on x with each option, into rooms chosen by the seed.
 inline std::string conversionMismatch(Isa isa, const Bytes& x, std::uint64_t seed) {
     const auto rooms = roomsFor(x, seed);
-    return isa == Isa::Avx2 ? conversions<Isa::Avx2>(x, rooms) : conversions<Isa::Sse2>(x, rooms);
+    return isa == Isa::Avx512 ? conversions<Isa::Avx512>(x, rooms)
+           : isa == Isa::Avx2 ? conversions<Isa::Avx2>(x, rooms)
+                              : conversions<Isa::Sse2>(x, rooms);
 }
 
 } // namespace xrequiv
