@@ -8,6 +8,7 @@
 
 #include "internal/utf8_fast.h"
 #include "internal/utf8_kit.h"
+#include "internal/utf8_surrogates.h"
 #include "xr/xrentry.h"
 #include "xr/xrhost.h"
 #include "xr/xrutf8.h"
@@ -38,6 +39,9 @@ class Output {
     }
     std::size_t room() const { return room_ - used_; }
     std::size_t used() const { return used_; }
+    // For a bulk step that writes at most room() bytes itself.
+    std::uint8_t* next() const { return d_ + used_; }
+    void advance(std::size_t n) { used_ += n; }
 
   private:
     std::uint8_t* d_;
@@ -190,29 +194,17 @@ void ensureUnicodeData(XRNLS_EXT_S* nls) {
     unidata.store(host->loadExtension(host, "xrnlsudb", 8, nullptr), std::memory_order_relaxed);
 }
 
-// The reference's result for these two common cases, taken in one step: a complete
-// four-byte character with a surrogate pair, and two encoded surrogates in a row.
+// Where the bulk steps start: a complete four-byte character with a surrogate pair, and
+// two encoded surrogates in a row, told in one step.
 bool isFourByte(const std::uint8_t* p) {
     std::uint32_t w;
     std::memcpy(&w, p, 4);
     return (w & 0xC0C0C0F8u) == 0x808080F0u && hasSurrogatePair(p);
 }
 
-bool putSurrogatePair(const std::uint8_t* p, Output& out) {
-    std::uint8_t pair[6];
-    toSurrogatePair(p, pair);
-    return out.put(pair, 6);
-}
-
 bool isSurrogatePair(const std::uint8_t* p) {
     return isEncodedSurrogate(p) && isContinuation(p[2]) && isEncodedSurrogate(p + 3) &&
            isContinuation(p[5]);
-}
-
-bool putFourByte(const std::uint8_t* p, Output& out) {
-    std::uint8_t four[4];
-    fromSurrogatePair(p, p + 3, four);
-    return out.put(four, 4);
 }
 
 // Decoding with the BMP-only option is a copy that does not cut a character.
@@ -268,8 +260,11 @@ bool encodeRuns(Bytes s, std::size_t sL, std::size_t& pos, Output& out, Options 
     do {
         if (pos == sL) return true;
         if (!opt.bmpOnly && sL - pos >= 4 && isFourByte(s + pos)) {
-            if (!putSurrogatePair(s + pos, out)) return false;
-            pos += 4;
+            const std::size_t k =
+                pairKernels<I>().encode(s + pos, sL - pos, out.next(), out.room());
+            out.advance(6 * k);
+            pos += 4 * k;
+            if (k == 0) return false; // the character accepted above has no room
         } else if (!encodeStep(s, sL, pos, out, opt, rc)) {
             return false;
         }
@@ -311,8 +306,11 @@ XRStatus decode(Bytes s, std::uint64_t sL, std::uint8_t* d, std::uint64_t dL, st
         do {
             if (pos == sL) break;
             if (!decoder.pending() && sL - pos >= 6 && isSurrogatePair(s + pos)) {
-                if (!putFourByte(s + pos, out)) return finish(XRStatusBufferTooSmall, out, cvtL);
-                pos += 6;
+                const std::size_t k =
+                    pairKernels<I>().decode(s + pos, sL - pos, out.next(), out.room());
+                out.advance(4 * k);
+                pos += 6 * k;
+                if (k == 0) return finish(XRStatusBufferTooSmall, out, cvtL);
             } else if (!decoder.step(s, sL, pos)) {
                 return finish(XRStatusBufferTooSmall, out, cvtL);
             }
