@@ -88,16 +88,10 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
     return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
 }
 
-// Bytes that end a run of the rules R in the block at p + i, leads from R::kTop up
-// aside when Top is false (the caller checks those for several blocks at once).
-template <class R, bool Top = true>
-Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
-    V p1, p2, p3;
-    if (i == 0) {
-        p1 = before<1>(cur), p2 = before<2>(cur), p3 = before<3>(cur);
-    } else {
-        p1 = load(p + i - 1), p2 = load(p + i - 2), p3 = load(p + i - 3);
-    }
+// Bytes that end a run of the rules R, given the bytes one, two and three places before
+// each byte of cur; leads from R::kTop up aside when Top is false (the caller checks
+// those for several blocks at once).
+template <class R, bool Top = true> Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
     // Each term is at most 0x40, so the bytes with any term set are those a lead reaches.
     const V reach = _mm512_ternarylogic_epi64(_mm512_subs_epu8(p1, splat(0xBF)),
                                               _mm512_subs_epu8(p2, splat(0xDF)),
@@ -105,12 +99,23 @@ Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
     Mask bad = _mm512_test_epi8_mask(reach, reach) ^ cont;
     if constexpr (Top) bad |= _mm512_cmpge_epu8_mask(cur, splat(R::kTop));
     if constexpr (R::kSurrogates)
-        bad |=
-            _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur, splat(0xA0));
+        bad |= _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur,
+                                           splat(0xA0));
     if constexpr (R::kNul) bad |= _mm512_testn_epi8_mask(cur, cur);
     if constexpr (R::kC0C1)
         bad |= _mm512_cmpeq_epi8_mask(_mm512_and_si512(cur, splat(0xFE)), splat(0xC0));
     return bad;
+}
+
+// The same for the block at q, which has three readable bytes before it.
+template <class R, bool Top = true> Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
+    return stops<R, Top>(cur, cont, load(q - 1), load(q - 2), load(q - 3));
+}
+
+// The same for the block at p + i, with zeros before p.
+template <class R> Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
+    if (i > 0) return stopsAfter<R>(p + i, cur, cont);
+    return stops<R>(cur, cont, before<1>(cur), before<2>(cur), before<3>(cur));
 }
 
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
@@ -130,10 +135,11 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
             const Mask c0 = continuations(v0), c1 = continuations(v1), c2 = continuations(v2),
                        c3 = continuations(v3);
             const V top = _mm512_max_epu8(_mm512_max_epu8(v0, v1), _mm512_max_epu8(v2, v3));
-            const Mask bad = blockStops<R, false>(p, i, v0, c0) |
-                             blockStops<R, false>(p, i + kBytes, v1, c1) |
-                             blockStops<R, false>(p, i + 2 * kBytes, v2, c2) |
-                             blockStops<R, false>(p, i + 3 * kBytes, v3, c3) |
+            const std::uint8_t* q = p + i;
+            const Mask bad = stopsAfter<R, false>(q, v0, c0) |
+                             stopsAfter<R, false>(q + kBytes, v1, c1) |
+                             stopsAfter<R, false>(q + 2 * kBytes, v2, c2) |
+                             stopsAfter<R, false>(q + 3 * kBytes, v3, c3) |
                              _mm512_cmpge_epu8_mask(top, splat(R::kTop));
             if (bad == 0) {
                 conts += static_cast<std::size_t>(std::popcount(c0) + std::popcount(c1) +
@@ -158,10 +164,12 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
 FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
     std::size_t firstDiff = SIZE_MAX;
     std::size_t i = 0;
+    bool quiet = true; // no sequence reaches into the next block from before it
     for (; i + kBytes <= n; i += kBytes) {
         const V x = load(a + i), y = load(b + i);
         const Mask differ = _mm512_cmpneq_epi8_mask(x, y);
-        const bool ascii = nonAscii(x) == 0 && quietBefore(a, i);
+        const bool ascii = nonAscii(x) == 0 && (quiet || quietBefore(a, i));
+        quiet = ascii;
         if (differ == 0 && ascii) continue;
         // Two different bytes fold alike when they differ in 0x20 alone and are letters.
         const Mask letters = _mm512_cmplt_epu8_mask(
