@@ -92,11 +92,11 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
 // each byte of cur; leads from R::kTop up aside when Top is false (the caller checks
 // those for several blocks at once).
 template <class R, bool Top = true> Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
-    // Each term is at most 0x40, so the bytes with any term set are those a lead reaches.
-    const V reach = _mm512_ternarylogic_epi64(_mm512_subs_epu8(p1, splat(0xBF)),
-                                              _mm512_subs_epu8(p2, splat(0xDF)),
-                                              _mm512_subs_epu8(p3, splat(0xEF)), 0xFE);
-    Mask bad = _mm512_test_epi8_mask(reach, reach) ^ cont;
+    // The bytes no lead reaches, by compares that each narrow the last one's mask.
+    Mask unreached = _mm512_cmplt_epu8_mask(p1, splat(0xC0));
+    unreached = _mm512_mask_cmplt_epu8_mask(unreached, p2, splat(0xE0));
+    unreached = _mm512_mask_cmplt_epu8_mask(unreached, p3, splat(0xF0));
+    Mask bad = ~(unreached ^ cont);
     if constexpr (Top) bad |= _mm512_cmpge_epu8_mask(cur, splat(R::kTop));
     if constexpr (R::kSurrogates)
         bad |= _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur,
