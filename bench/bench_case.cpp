@@ -112,7 +112,7 @@ void Sncmp_vs_u_strCaseCompare(benchmark::State& state) {
 void files(benchmark::internal::Benchmark* b) {
     for (std::size_t i = 0; i < xrbench::corpus().size(); ++i)
         b->Arg(static_cast<std::int64_t>(i));
-    b->UseManualTime();
+    b->UseManualTime()->MinTime(xrbench::kMinTime);
 }
 
 BENCHMARK(Upper_vs_u_strToUpper)->Apply(files);

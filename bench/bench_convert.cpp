@@ -140,11 +140,13 @@ const bool kRegistered = [] {
             benchmark::RegisterBenchmark(
                 (std::string(d.name) + "/" + f.name).c_str(),
                 [&d, &f](benchmark::State& s) { Convert(s, d, f.name, f.bytes); })
-                ->UseManualTime();
+                ->UseManualTime()
+                ->MinTime(xrbench::kMinTime);
         benchmark::RegisterBenchmark(
             (std::string(d.name) + "/large").c_str(),
             [&d](benchmark::State& s) { Convert(s, d, "large", xrbench::largeText()); })
-            ->UseManualTime();
+            ->UseManualTime()
+            ->MinTime(xrbench::kMinTime);
     }
     return true;
 }();

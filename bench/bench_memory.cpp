@@ -98,7 +98,7 @@ void WCmp_vs_wmemcmp(benchmark::State& state) {
 void sizes(benchmark::internal::Benchmark* b) {
     for (std::size_t s : kSizes)
         b->Arg(static_cast<std::int64_t>(s));
-    b->UseManualTime();
+    b->UseManualTime()->MinTime(xrbench::kMinTime);
 }
 
 BENCHMARK(Scan_vs_memchr)->Apply(sizes);

@@ -167,7 +167,7 @@ void DecodeCesu8(benchmark::State& state) {
 void files(benchmark::internal::Benchmark* b) {
     for (std::size_t i = 0; i <= xrbench::corpus().size(); ++i)
         b->Arg(static_cast<std::int64_t>(i));
-    b->UseManualTime();
+    b->UseManualTime()->MinTime(xrbench::kMinTime);
 }
 
 BENCHMARK(Count)->Apply(files);
