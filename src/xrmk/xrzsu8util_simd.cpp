@@ -90,17 +90,19 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
 
 // Bytes that end a run of the rules R, given the bytes one, two and three places before
 // each byte of cur; leads from R::kTop up aside when Top is false (the caller checks
-// those for several blocks at once).
-template <class R, bool Top = true> Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
+// those for several blocks at once), and four-byte leads three places back when Four is
+// false (the caller knows there are none).
+template <class R, bool Top = true, bool Four = true>
+Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
     // The bytes no lead reaches, by compares that each narrow the last one's mask.
     Mask unreached = _mm512_cmplt_epu8_mask(p1, splat(0xC0));
     unreached = _mm512_mask_cmplt_epu8_mask(unreached, p2, splat(0xE0));
-    unreached = _mm512_mask_cmplt_epu8_mask(unreached, p3, splat(0xF0));
+    if constexpr (Four) unreached = _mm512_mask_cmplt_epu8_mask(unreached, p3, splat(0xF0));
     Mask bad = ~(unreached ^ cont);
     if constexpr (Top) bad |= _mm512_cmpge_epu8_mask(cur, splat(R::kTop));
     if constexpr (R::kSurrogates)
-        bad |= _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur,
-                                           splat(0xA0));
+        bad |=
+            _mm512_mask_cmpge_epu8_mask(_mm512_cmpeq_epi8_mask(p1, splat(0xED)), cur, splat(0xA0));
     if constexpr (R::kNul) bad |= _mm512_testn_epi8_mask(cur, cur);
     if constexpr (R::kC0C1)
         bad |= _mm512_cmpeq_epi8_mask(_mm512_and_si512(cur, splat(0xFE)), splat(0xC0));
@@ -108,8 +110,28 @@ template <class R, bool Top = true> Mask stops(V cur, Mask cont, V p1, V p2, V p
 }
 
 // The same for the block at q, which has three readable bytes before it.
-template <class R, bool Top = true> Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
-    return stops<R, Top>(cur, cont, load(q - 1), load(q - 2), load(q - 3));
+template <class R, bool Top = true, bool Four = true>
+Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
+    return stops<R, Top, Four>(cur, cont, load(q - 1), load(q - 2), load(q - 3));
+}
+
+// The stops of the four blocks v at q (a group, with bytes before it), c their
+// continuation bytes. Leads from R::kTop up are found once for the group; without
+// four-byte leads in the group or just before it no byte is reached from three places
+// back (with a top of F0 or below, such a lead stops the run anyway).
+template <class R> Mask groupStops(const std::uint8_t* q, const V (&v)[4], const Mask (&c)[4]) {
+    const V top = _mm512_max_epu8(_mm512_max_epu8(v[0], v[1]), _mm512_max_epu8(v[2], v[3]));
+    const bool four = R::kTop > 0xF0 && (_mm512_cmpge_epu8_mask(top, splat(0xF0)) != 0 ||
+                                         q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0);
+    Mask bad = _mm512_cmpge_epu8_mask(top, splat(R::kTop));
+    for (std::size_t k = 0; k < 4; ++k)
+        bad |= four ? stopsAfter<R, false, true>(q + k * kBytes, v[k], c[k])
+                    : stopsAfter<R, false, false>(q + k * kBytes, v[k], c[k]);
+    return bad;
+}
+
+inline Mask asciiOr(const V (&v)[4]) {
+    return nonAscii(_mm512_or_si512(_mm512_ternarylogic_epi64(v[0], v[1], v[2], 0xFE), v[3]));
 }
 
 // The same for the block at p + i, with zeros before p.
@@ -124,26 +146,17 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
     while (i + kBytes <= n) {
         if (i > 0 && i + kGroup <= n) {
-            const V v0 = load(p + i), v1 = load(p + i + kBytes), v2 = load(p + i + 2 * kBytes),
-                    v3 = load(p + i + 3 * kBytes);
-            if (!R::kNul &&
-                nonAscii(_mm512_or_si512(_mm512_ternarylogic_epi64(v0, v1, v2, 0xFE), v3)) == 0 &&
-                quietBefore(p, i)) {
+            const std::uint8_t* q = p + i;
+            const V v[4] = {load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)};
+            if (!R::kNul && asciiOr(v) == 0 && quietBefore(p, i)) {
                 i += kGroup;
                 continue;
             }
-            const Mask c0 = continuations(v0), c1 = continuations(v1), c2 = continuations(v2),
-                       c3 = continuations(v3);
-            const V top = _mm512_max_epu8(_mm512_max_epu8(v0, v1), _mm512_max_epu8(v2, v3));
-            const std::uint8_t* q = p + i;
-            const Mask bad = stopsAfter<R, false>(q, v0, c0) |
-                             stopsAfter<R, false>(q + kBytes, v1, c1) |
-                             stopsAfter<R, false>(q + 2 * kBytes, v2, c2) |
-                             stopsAfter<R, false>(q + 3 * kBytes, v3, c3) |
-                             _mm512_cmpge_epu8_mask(top, splat(R::kTop));
-            if (bad == 0) {
-                conts += static_cast<std::size_t>(std::popcount(c0) + std::popcount(c1) +
-                                                  std::popcount(c2) + std::popcount(c3));
+            const Mask c[4] = {continuations(v[0]), continuations(v[1]), continuations(v[2]),
+                               continuations(v[3])};
+            if (groupStops<R>(q, v, c) == 0) {
+                conts += static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
+                                                  std::popcount(c[2]) + std::popcount(c[3]));
                 i += kGroup;
                 continue;
             }
@@ -161,26 +174,51 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     return {i, conts, false};
 }
 
+// The differing bytes of x and y that do not fold alike: two bytes fold alike when they
+// differ in 0x20 alone and are letters.
+inline Mask foldStops(V x, V y, Mask differ) {
+    const Mask letters = _mm512_cmplt_epu8_mask(
+        _mm512_sub_epi8(_mm512_or_si512(x, splat(0x20)), splat('a')), splat(26));
+    return differ &
+           ~_mm512_mask_cmpeq_epi8_mask(differ & letters, _mm512_xor_si512(x, y), splat(0x20));
+}
+
+// Four blocks at a time after the first while nothing stops the run, so that mixed text
+// takes one branch per 256 bytes; the blocks around a stop go one at a time.
 FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    constexpr std::size_t kGroup = 4 * kBytes;
     std::size_t firstDiff = SIZE_MAX;
     std::size_t i = 0;
-    bool quiet = true; // no sequence reaches into the next block from before it
-    for (; i + kBytes <= n; i += kBytes) {
+    while (i + kBytes <= n) {
+        if (i > 0 && i + kGroup <= n) {
+            const std::uint8_t *q = a + i, *r = b + i;
+            const V x[4] = {load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)};
+            Mask differ[4], stop = 0;
+            for (std::size_t k = 0; k < 4; ++k) {
+                const V y = load(r + k * kBytes);
+                differ[k] = _mm512_cmpneq_epi8_mask(x[k], y);
+                stop |= foldStops(x[k], y, differ[k]);
+            }
+            if (asciiOr(x) != 0 || !quietBefore(a, i)) {
+                const Mask c[4] = {continuations(x[0]), continuations(x[1]), continuations(x[2]),
+                                   continuations(x[3])};
+                stop |= groupStops<Stops<0xF8>>(q, x, c);
+            }
+            if (stop == 0) {
+                for (std::size_t k = 0; k < 4 && firstDiff == SIZE_MAX; ++k)
+                    if (differ[k]) firstDiff = i + k * kBytes + firstBit(differ[k]);
+                i += kGroup;
+                continue;
+            }
+        }
         const V x = load(a + i), y = load(b + i);
         const Mask differ = _mm512_cmpneq_epi8_mask(x, y);
-        const bool ascii = nonAscii(x) == 0 && (quiet || quietBefore(a, i));
-        quiet = ascii;
-        if (differ == 0 && ascii) continue;
-        // Two different bytes fold alike when they differ in 0x20 alone and are letters.
-        const Mask letters = _mm512_cmplt_epu8_mask(
-            _mm512_sub_epi8(_mm512_or_si512(x, splat(0x20)), splat('a')), splat(26));
-        const Mask caseOnly =
-            _mm512_mask_cmpeq_epi8_mask(differ & letters, _mm512_xor_si512(x, y), splat(0x20));
-        Mask stop = differ & ~caseOnly;
-        if (!ascii) stop |= blockStops<Stops<0xF8>>(a, i, x, continuations(x));
+        const Mask stop =
+            foldStops(x, y, differ) | blockStops<Stops<0xF8>>(a, i, x, continuations(x));
         const Mask early = differ & (stop ? below(firstBit(stop)) : ~Mask{0});
         if (firstDiff == SIZE_MAX && early) firstDiff = i + firstBit(early);
         if (stop) return {i + firstBit(stop), firstDiff, true};
+        i += kBytes;
     }
     return {i, firstDiff, false};
 }
