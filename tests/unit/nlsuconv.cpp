@@ -159,6 +159,10 @@ TEST(Utf8Readers, ExhaustiveUpToThreeBytesAgainstModelAndIcu) {
 
 // Sequences of 4 to 7 bytes behind the long leads, mostly continuations, some cut short.
 TEST(Utf8Readers, RandomFourToSevenBytesAgainstModelAndIcu) {
+    // The first and last supplementary characters, which random bytes rarely hit.
+    for (std::array<XRUtf8, 4> edge : {std::array<XRUtf8, 4>{0xF0, 0x90, 0x80, 0x80},
+                                       std::array<XRUtf8, 4>{0xF4, 0x8F, 0xBF, 0xBF}})
+        EXPECT_TRUE(readsLikeModelAndIcu(edge.data(), 4));
     std::mt19937_64 rng(41);
     std::unique_ptr<XRUtf8[]> s(new XRUtf8[7]);
     for (int n = 0; n < 2000000 && !HasFailure(); ++n) {
