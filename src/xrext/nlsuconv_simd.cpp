@@ -8,6 +8,7 @@
 #include "internal/cpu.h"
 #include "internal/cvt_tables.h"
 #include "internal/cvtkernels.h"
+#include "internal/target.h"
 #include "internal/utf_units.h"
 
 namespace xr::cvt {
@@ -24,54 +25,27 @@ namespace sse2 {
 #undef XR_CVT_LEVEL
 } // namespace sse2
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("sse4.1,ssse3"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("sse4.1,ssse3")
-#endif
+XR_TARGET_BEGIN("sse4.1,ssse3")
 namespace sse41 {
 #define XR_CVT_LEVEL 2
 #include "internal/cvt_kernels_body.h"
 #undef XR_CVT_LEVEL
 } // namespace sse41
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+XR_TARGET_END
+XR_TARGET_BEGIN("avx2")
 namespace avx2 {
 #define XR_CVT_LEVEL 3
 #include "internal/cvt_kernels_body.h"
 #undef XR_CVT_LEVEL
 } // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(                                                                      \
-    __attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))),           \
-    apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2")
-// The 512-bit intrinsics start from an undefined vector, which this warning reports.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+XR_TARGET_END
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 namespace avx512 {
 #define XR_CVT_LEVEL 4
 #include "internal/cvt_kernels_body.h"
 #undef XR_CVT_LEVEL
 } // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
-#endif
+XR_TARGET_END
 #undef XR_INLINE
 
 namespace {

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstring>
 
+#include "internal/target.h"
 #include "internal/utf8_surrogates.h"
 
 namespace xr::utf8 {
@@ -106,17 +107,7 @@ const PairKernels& wordPairKernels() {
     return kWords;
 }
 
-#if defined(__clang__)
-#pragma clang attribute push(                                                                      \
-    __attribute__((target("avx2,bmi2,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))),                  \
-    apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2,avx512f,avx512bw,avx512vbmi,avx512vbmi2")
-// The 512-bit intrinsics start from an undefined vector, which this warning reports.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 namespace {
 
 __m512i load(const std::uint8_t* table) {
@@ -191,12 +182,7 @@ std::size_t decodeVbmi(const std::uint8_t* s, std::size_t sL, std::uint8_t* d, s
 }
 
 } // namespace
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
-#endif
+XR_TARGET_END
 
 const PairKernels& vbmiPairKernels() {
     static constexpr PairKernels kVbmi{encodeVbmi, decodeVbmi};

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "internal/target.h"
 #include "internal/utf8_simd.h"
 
 namespace xr::utf8 {
@@ -23,28 +24,15 @@ namespace sse2 {
 XR_UTF8_INSTANTIATE
 } // namespace sse2
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,popcnt")
-#endif
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
 namespace avx2 {
 #define XR_UTF8_LEVEL 3
 #include "internal/utf8_simd_body.h"
 #undef XR_UTF8_LEVEL
 XR_UTF8_INSTANTIATE
 } // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(                                                                      \
-    __attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"))),           \
-    apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2")
-#endif
+XR_TARGET_END
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 // 64 bytes a block, with compares that give bit masks: the same rules as the 16- and
 // 32-byte kernels, with the masks combined and counted in general registers.
 namespace avx512 {
@@ -247,10 +235,6 @@ std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
 
 XR_UTF8_INSTANTIATE
 } // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+XR_TARGET_END
 
 } // namespace xr::utf8
