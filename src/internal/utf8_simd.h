@@ -111,6 +111,12 @@ template <Isa I> std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std:
     return sse2::dropTrailing(kind, p, n);
 }
 
+// No lead among the three bytes before p + i reaches into the block there (a run reads
+// no byte before p).
+inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
+    return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
+}
+
 // The last character boundary at or before end in a run that starts at p: a lead among
 // the three bytes before end whose sequence reaches end starts a character cut by end.
 inline std::size_t boundaryBefore(const std::uint8_t* p, std::size_t end) {

@@ -158,11 +158,6 @@ struct Context {
     }
 };
 
-// No lead among the three bytes before p + i reaches into the block there.
-inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
-    return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
-}
-
 inline std::uint32_t below(unsigned bit) {
     return (std::uint32_t{1} << bit) - 1;
 }

@@ -72,10 +72,6 @@ template <int K> V before(V cur) {
     return _mm512_maskz_permutexvar_epi8(~Mask{0} << K, back, cur);
 }
 
-inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
-    return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
-}
-
 // Bytes that end a run of the rules R, given the bytes one, two and three places before
 // each byte of cur; leads from R::kTop up aside when Top is false (the caller checks
 // those for several blocks at once), and four-byte leads three places back when Four is
