@@ -132,7 +132,7 @@ inline V expected(V p1, V p2, V p3) {
 }
 
 // Bytes that end a run of the rules R.
-template <class R> V stops(V cur, V p1, V p2, V p3, V cont) {
+template <class R> XR_INLINE V stops(V cur, V p1, V p2, V p3, V cont) {
     V bad = or_(xor_(expected(p1, p2, p3), cont), atLeast(cur, R::kTop));
     if constexpr (R::kSurrogates) bad = or_(bad, and_(eq(p1, splat(0xED)), atLeast(cur, 0xA0)));
     if constexpr (R::kNul) bad = or_(bad, eq(cur, zero()));
@@ -166,7 +166,7 @@ inline unsigned firstBit(std::uint32_t m) {
 }
 
 // Bytes that end a run in the block at p + i, given its continuation bytes.
-template <class R> V blockStops(const std::uint8_t* p, std::size_t i, V cur, V cont) {
+template <class R> XR_INLINE V blockStops(const std::uint8_t* p, std::size_t i, V cur, V cont) {
     const Context c(p, i, cur);
     return stops<R>(cur, c.p1, c.p2, c.p3, cont);
 }

@@ -17,8 +17,6 @@ using ::xr::units::load16;
 using ::xr::units::Order;
 } // namespace
 
-#define XR_INLINE inline __attribute__((always_inline))
-
 namespace sse2 {
 #define XR_CVT_LEVEL 1
 #include "internal/cvt_kernels_body.h"
@@ -46,7 +44,6 @@ namespace avx512 {
 #undef XR_CVT_LEVEL
 } // namespace avx512
 XR_TARGET_END
-#undef XR_INLINE
 
 namespace {
 

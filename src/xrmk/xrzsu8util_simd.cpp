@@ -77,7 +77,7 @@ template <int K> V before(V cur) {
 // those for several blocks at once), and four-byte leads three places back when Four is
 // false (the caller knows there are none).
 template <class R, bool Top = true, bool Four = true>
-Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
+XR_INLINE Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
     // The bytes no lead reaches, by compares that each narrow the last one's mask.
     Mask unreached = _mm512_cmplt_epu8_mask(p1, splat(0xC0));
     unreached = _mm512_mask_cmplt_epu8_mask(unreached, p2, splat(0xE0));
@@ -95,7 +95,7 @@ Mask stops(V cur, Mask cont, V p1, V p2, V p3) {
 
 // The same for the block at q, which has three readable bytes before it.
 template <class R, bool Top = true, bool Four = true>
-Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
+XR_INLINE Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
     return stops<R, Top, Four>(cur, cont, load(q - 1), load(q - 2), load(q - 3));
 }
 
@@ -103,7 +103,7 @@ Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
 // continuation bytes. Leads from R::kTop up are found once for the group; without
 // four-byte leads in the group or just before it no byte is reached from three places
 // back (with a top of F0 or below, such a lead stops the run anyway).
-template <class R> Mask groupStops(const std::uint8_t* q, const V (&v)[4], const Mask (&c)[4]) {
+template <class R> XR_INLINE Mask groupStops(const std::uint8_t* q, const V (&v)[4], const Mask (&c)[4]) {
     const V top = _mm512_max_epu8(_mm512_max_epu8(v[0], v[1]), _mm512_max_epu8(v[2], v[3]));
     const bool four = R::kTop > 0xF0 && (_mm512_cmpge_epu8_mask(top, splat(0xF0)) != 0 ||
                                          q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0);
@@ -119,7 +119,7 @@ inline Mask asciiOr(const V (&v)[4]) {
 }
 
 // The same for the block at p + i, with zeros before p.
-template <class R> Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
+template <class R> XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
     if (i > 0) return stopsAfter<R>(p + i, cur, cont);
     return stops<R>(cur, cont, before<1>(cur), before<2>(cur), before<3>(cur));
 }
