@@ -99,23 +99,42 @@ XR_INLINE Mask stopsAfter(const std::uint8_t* q, V cur, Mask cont) {
     return stops<R, Top, Four>(cur, cont, load(q - 1), load(q - 2), load(q - 3));
 }
 
-// The stops of the four blocks v at q (a group, with bytes before it), c their
-// continuation bytes. Leads from R::kTop up are found once for the group; without
-// four-byte leads in the group or just before it no byte is reached from three places
-// back (with a top of F0 or below, such a lead stops the run anyway).
-template <class R> XR_INLINE Mask groupStops(const std::uint8_t* q, const V (&v)[4], const Mask (&c)[4]) {
-    const V top = _mm512_max_epu8(_mm512_max_epu8(v[0], v[1]), _mm512_max_epu8(v[2], v[3]));
-    const bool four = R::kTop > 0xF0 && (_mm512_cmpge_epu8_mask(top, splat(0xF0)) != 0 ||
-                                         q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0);
-    Mask bad = _mm512_cmpge_epu8_mask(top, splat(R::kTop));
+// Four blocks read at once, and their bytewise maximum.
+struct Group {
+    V v[4];
+    V top;
+};
+XR_INLINE Group loadGroup(const std::uint8_t* q) {
+    Group g{{load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)}, {}};
+    g.top = _mm512_max_epu8(_mm512_max_epu8(g.v[0], g.v[1]), _mm512_max_epu8(g.v[2], g.v[3]));
+    return g;
+}
+inline bool ascii(const Group& g) {
+    return nonAscii(g.top) == 0;
+}
+
+// The stops of the group g at q (with bytes before it), c the continuation bytes of its
+// blocks. Bytes from F0 up are rare, and one compare on the maximum rules them out: then
+// no lead from R::kTop up is there, and without four-byte leads in the group or just
+// before it no byte is reached from three places back (with a top of F0, such a lead
+// stops the run anyway).
+template <class R>
+XR_INLINE Mask groupStops(const std::uint8_t* q, const Group& g, const Mask (&c)[4]) {
+    static_assert(R::kTop >= 0xF0);
+    const Mask high = _mm512_cmpge_epu8_mask(g.top, splat(0xF0));
+    Mask bad = 0;
+    if (high != 0) bad = R::kTop == 0xF0 ? high : _mm512_cmpge_epu8_mask(g.top, splat(R::kTop));
+    const bool four =
+        R::kTop > 0xF0 && (high != 0 || q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0);
     for (std::size_t k = 0; k < 4; ++k)
-        bad |= four ? stopsAfter<R, false, true>(q + k * kBytes, v[k], c[k])
-                    : stopsAfter<R, false, false>(q + k * kBytes, v[k], c[k]);
+        bad |= four ? stopsAfter<R, false, true>(q + k * kBytes, g.v[k], c[k])
+                    : stopsAfter<R, false, false>(q + k * kBytes, g.v[k], c[k]);
     return bad;
 }
 
-inline Mask asciiOr(const V (&v)[4]) {
-    return nonAscii(_mm512_or_si512(_mm512_ternarylogic_epi64(v[0], v[1], v[2], 0xFE), v[3]));
+inline void continuations(const Group& g, Mask (&c)[4]) {
+    for (std::size_t k = 0; k < 4; ++k)
+        c[k] = continuations(g.v[k]);
 }
 
 // The same for the block at p + i, with zeros before p.
@@ -131,14 +150,14 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     while (i + kBytes <= n) {
         if (i > 0 && i + kGroup <= n) {
             const std::uint8_t* q = p + i;
-            const V v[4] = {load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)};
-            if (!R::kNul && asciiOr(v) == 0 && quietBefore(p, i)) {
+            const Group g = loadGroup(q);
+            if (!R::kNul && ascii(g) && quietBefore(p, i)) {
                 i += kGroup;
                 continue;
             }
-            const Mask c[4] = {continuations(v[0]), continuations(v[1]), continuations(v[2]),
-                               continuations(v[3])};
-            if (groupStops<R>(q, v, c) == 0) {
+            Mask c[4];
+            continuations(g, c);
+            if (groupStops<R>(q, g, c) == 0) {
                 conts += static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
                                                   std::popcount(c[2]) + std::popcount(c[3]));
                 i += kGroup;
@@ -176,16 +195,16 @@ FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
     while (i + kBytes <= n) {
         if (i > 0 && i + kGroup <= n) {
             const std::uint8_t *q = a + i, *r = b + i;
-            const V x[4] = {load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)};
+            const Group x = loadGroup(q);
             Mask differ[4], stop = 0;
             for (std::size_t k = 0; k < 4; ++k) {
                 const V y = load(r + k * kBytes);
-                differ[k] = _mm512_cmpneq_epi8_mask(x[k], y);
-                stop |= foldStops(x[k], y, differ[k]);
+                differ[k] = _mm512_cmpneq_epi8_mask(x.v[k], y);
+                stop |= foldStops(x.v[k], y, differ[k]);
             }
-            if (asciiOr(x) != 0 || !quietBefore(a, i)) {
-                const Mask c[4] = {continuations(x[0]), continuations(x[1]), continuations(x[2]),
-                                   continuations(x[3])};
+            if (!ascii(x) || !quietBefore(a, i)) {
+                Mask c[4];
+                continuations(x, c);
                 stop |= groupStops<Stops<0xF8>>(q, x, c);
             }
             if (stop == 0) {
