@@ -48,9 +48,11 @@ template <class F> Peer(const char*, F) -> Peer<F>;
 void reportSideBySide(benchmark::State& state, double amount, Rate rate, double ours,
                       const std::vector<std::pair<std::string, double>>& peers);
 
-// One untimed run first, so that each contender starts with its data in cache and its
-// vector units awake (wide vector units take microseconds to come up after idle periods).
+// Two untimed runs first, so that each contender starts with its data in cache and its
+// vector units awake. One is not enough on the large text after a peer that streamed
+// tens of megabytes: part of the text then still comes from memory in the timed run.
 template <class F> double timed(std::size_t reps, F& f) {
+    benchmark::DoNotOptimize(f());
     benchmark::DoNotOptimize(f());
     const auto t0 = std::chrono::steady_clock::now();
     for (std::size_t r = 0; r < reps; ++r)
