@@ -232,6 +232,50 @@ XR_INLINE W byNibble(W v, V table) {
                                _mm512_and_si512(_mm512_srli_epi16(v, 4), bytesW(0x0F)));
 }
 
+// Where the block after the one at p starts: at the first of bytes 61 to 63 that is not a
+// continuation byte, else at 64. Read apart from the vector compares, so that the next
+// block's load does not wait for them.
+XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
+    std::uint32_t tail;
+    std::memcpy(&tail, p + 60, 4);
+    // Bit 7 of each byte: set unless the byte is 10xxxxxx; byte 60 aside.
+    const std::uint32_t flipped = tail ^ 0x80808080u;
+    const std::uint32_t starts = (flipped | flipped << 1) & 0x80808000u;
+    return starts ? 60 + static_cast<unsigned>(__builtin_ctz(starts)) / 8 : 64;
+}
+
+// The characters starting at the bytes `emitted` of v, a block of one- and two-byte
+// characters (`twoByte` marks their leads): the code at every byte in 16-bit lanes, 32 to
+// a vector, then the starts packed and widened, 16 characters to a store.
+template <bool BigOut>
+XR_INLINE void decodeShort64(W v, std::uint64_t emitted, std::uint64_t twoByte,
+                             std::uint8_t* dst) {
+    constexpr std::uint64_t kLowBytes = 0x5555555555555555u;
+    constexpr std::uint64_t kUnitBytes = BigOut ? 0xCCCCCCCCCCCCCCCCu : 0x3333333333333333u;
+    const W half = loadW(tables::kHalfOfByte.data());
+    const W widen = loadW(tables::kWidenWords<BigOut>.data());
+    for (unsigned h = 0; h < 2; ++h) {
+        // Byte 32h + k and the one after it in lane k (the last lane's is never used).
+        const W at = _mm512_add_epi8(half, bytesW(static_cast<int>(32 * h)));
+        const W lead = _mm512_maskz_permutexvar_epi8(kLowBytes, at, v);
+        const W follow = _mm512_maskz_permutexvar_epi8(kLowBytes, _mm512_add_epi8(at, bytesW(1)), v);
+        // Five payload bits of the lead above six of the continuation byte.
+        const W pair = _mm512_ternarylogic_epi32(_mm512_set1_epi16(0x07C0),
+                                                 _mm512_slli_epi16(lead, 6), follow, 0xCA);
+        const auto starts = static_cast<__mmask32>(emitted >> (32 * h));
+        const W codes = _mm512_maskz_compress_epi16(
+            starts, _mm512_mask_mov_epi16(lead, static_cast<__mmask32>(twoByte >> (32 * h)), pair));
+        const unsigned n = static_cast<unsigned>(__builtin_popcount(starts));
+        const __mmask16 first = n >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << n) - 1);
+        _mm512_mask_storeu_epi32(dst, first, _mm512_maskz_permutexvar_epi8(kUnitBytes, widen, codes));
+        if (n > 16)
+            _mm512_mask_storeu_epi32(dst + 64, static_cast<__mmask16>((1u << (n - 16)) - 1),
+                                     _mm512_maskz_permutexvar_epi8(
+                                         kUnitBytes, _mm512_add_epi8(widen, bytesW(32)), codes));
+        dst += 4 * n;
+    }
+}
+
 // Decodes a 64-byte block that starts at a character, when its structure is sound (see
 // wellFormedBlock): every character that starts at byte 60 or before ends inside the
 // block and is decoded; `taken` is the start of the next one.
@@ -240,17 +284,22 @@ XR_INLINE bool decodeBlock64(const std::uint8_t* p, std::uint8_t* dst, std::size
                              std::size_t& chars) {
     const W v = loadW(p);
     const std::uint64_t cont = _mm512_cmplt_epi8_mask(v, bytesW(0xC0));
-    const std::uint64_t expected = _mm512_cmpge_epu8_mask(v, bytesW(0xC0)) << 1 |
-                                   _mm512_cmpge_epu8_mask(v, bytesW(0xE0)) << 2 |
-                                   _mm512_cmpge_epu8_mask(v, bytesW(0xF0)) << 3;
+    const std::uint64_t twoUp = _mm512_cmpge_epu8_mask(v, bytesW(0xC0));
+    const std::uint64_t threeUp = _mm512_cmpge_epu8_mask(v, bytesW(0xE0));
+    const std::uint64_t expected =
+        twoUp << 1 | threeUp << 2 | _mm512_cmpge_epu8_mask(v, bytesW(0xF0)) << 3;
     const std::uint64_t badLead =
         _mm512_cmpge_epu8_mask(v, bytesW(0xF5)) |
         _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, bytesW(0xFE)), bytesW(0xC0));
     if ((expected ^ cont) | badLead) return false;
     const std::uint64_t starts = ~cont;
     const std::uint64_t emitted = starts & ((std::uint64_t{1} << 61) - 1);
-    taken = starts >> 61 ? 61 + static_cast<unsigned>(__builtin_ctzll(starts >> 61)) : 64;
+    taken = nextBlock(p);
     chars = static_cast<std::size_t>(__builtin_popcountll(emitted));
+    if (threeUp == 0) {
+        decodeShort64<BigOut>(v, emitted, twoUp, dst);
+        return true;
+    }
     const W first = _mm512_maskz_compress_epi8(emitted, loadW(tables::kIota.data()));
     // The lead byte keeps its payload bits; the right shift drops the bytes a lane holds
     // beyond its character (18, 12, 6 or 0 bits by length).
