@@ -248,8 +248,7 @@ XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
 // characters (`twoByte` marks their leads): the code at every byte in 16-bit lanes, 32 to
 // a vector, then the starts packed and widened, 16 characters to a store.
 template <bool BigOut>
-XR_INLINE void decodeShort64(W v, std::uint64_t emitted, std::uint64_t twoByte,
-                             std::uint8_t* dst) {
+XR_INLINE void decodeShort64(W v, std::uint64_t emitted, std::uint64_t twoByte, std::uint8_t* dst) {
     constexpr std::uint64_t kLowBytes = 0x5555555555555555u;
     constexpr std::uint64_t kUnitBytes = BigOut ? 0xCCCCCCCCCCCCCCCCu : 0x3333333333333333u;
     const W half = loadW(tables::kHalfOfByte.data());
@@ -258,7 +257,8 @@ XR_INLINE void decodeShort64(W v, std::uint64_t emitted, std::uint64_t twoByte,
         // Byte 32h + k and the one after it in lane k (the last lane's is never used).
         const W at = _mm512_add_epi8(half, bytesW(static_cast<int>(32 * h)));
         const W lead = _mm512_maskz_permutexvar_epi8(kLowBytes, at, v);
-        const W follow = _mm512_maskz_permutexvar_epi8(kLowBytes, _mm512_add_epi8(at, bytesW(1)), v);
+        const W follow =
+            _mm512_maskz_permutexvar_epi8(kLowBytes, _mm512_add_epi8(at, bytesW(1)), v);
         // Five payload bits of the lead above six of the continuation byte.
         const W pair = _mm512_ternarylogic_epi32(_mm512_set1_epi16(0x07C0),
                                                  _mm512_slli_epi16(lead, 6), follow, 0xCA);
@@ -267,7 +267,8 @@ XR_INLINE void decodeShort64(W v, std::uint64_t emitted, std::uint64_t twoByte,
             starts, _mm512_mask_mov_epi16(lead, static_cast<__mmask32>(twoByte >> (32 * h)), pair));
         const unsigned n = static_cast<unsigned>(__builtin_popcount(starts));
         const __mmask16 first = n >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << n) - 1);
-        _mm512_mask_storeu_epi32(dst, first, _mm512_maskz_permutexvar_epi8(kUnitBytes, widen, codes));
+        _mm512_mask_storeu_epi32(dst, first,
+                                 _mm512_maskz_permutexvar_epi8(kUnitBytes, widen, codes));
         if (n > 16)
             _mm512_mask_storeu_epi32(dst + 64, static_cast<__mmask16>((1u << (n - 16)) - 1),
                                      _mm512_maskz_permutexvar_epi8(

@@ -103,7 +103,8 @@ inline constexpr std::array<std::uint8_t, 64> kHalfOfByte = [] {
 // Widens sixteen 16-bit lanes to 32-bit ones: byte 4k + j holds the byte of lane k that
 // goes to byte j, the low one first in little endian (j = 0, 1) and last in big endian
 // (j = 3, 2); the other two bytes of each lane are masked to zero.
-template <bool Big> inline constexpr std::array<std::uint8_t, 64> kWidenWords = [] {
+template <bool Big>
+inline constexpr std::array<std::uint8_t, 64> kWidenWords = [] {
     std::array<std::uint8_t, 64> t{};
     for (unsigned i = 0; i < 64; ++i)
         t[i] = static_cast<std::uint8_t>(2 * (i / 4) + (Big ? 1 - (i & 1) : (i & 1)));

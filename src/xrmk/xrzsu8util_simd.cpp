@@ -138,7 +138,8 @@ inline void continuations(const Group& g, Mask (&c)[4]) {
 }
 
 // The same for the block at p + i, with zeros before p.
-template <class R> XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
+template <class R>
+XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont) {
     if (i > 0) return stopsAfter<R>(p + i, cur, cont);
     return stops<R>(cur, cont, before<1>(cur), before<2>(cur), before<3>(cur));
 }
