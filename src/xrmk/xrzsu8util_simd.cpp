@@ -113,23 +113,33 @@ inline bool ascii(const Group& g) {
     return nonAscii(g.top) == 0;
 }
 
+// Whether one of the three bytes before q is from F0 up.
+inline bool highBefore(const std::uint8_t* q) {
+    return q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0;
+}
+
 // The stops of the group g at q (with bytes before it), c the continuation bytes of its
-// blocks. Bytes from F0 up are rare, and one compare on the maximum rules them out: then
-// no lead from R::kTop up is there, and without four-byte leads in the group or just
-// before it no byte is reached from three places back (with a top of F0, such a lead
-// stops the run anyway).
+// blocks, and whether the group holds a byte from F0 up. Such bytes are rare, and one
+// compare on the maximum rules them out: then no lead from R::kTop up is there, and
+// unless lowBefore says that the three bytes before q are below F0, they are looked at;
+// without four-byte leads in the group or just before it no byte is reached from three
+// places back (with a top of F0, such a lead stops the run anyway).
+struct GroupCheck {
+    Mask bad;
+    bool high;
+};
 template <class R>
-XR_INLINE Mask groupStops(const std::uint8_t* q, const Group& g, const Mask (&c)[4]) {
+XR_INLINE GroupCheck groupStops(const std::uint8_t* q, const Group& g, const Mask (&c)[4],
+                                bool lowBefore) {
     static_assert(R::kTop >= 0xF0);
     const Mask high = _mm512_cmpge_epu8_mask(g.top, splat(0xF0));
     Mask bad = 0;
     if (high != 0) bad = R::kTop == 0xF0 ? high : _mm512_cmpge_epu8_mask(g.top, splat(R::kTop));
-    const bool four =
-        R::kTop > 0xF0 && (high != 0 || q[-1] >= 0xF0 || q[-2] >= 0xF0 || q[-3] >= 0xF0);
+    const bool four = R::kTop > 0xF0 && (high != 0 || (!lowBefore && highBefore(q)));
     for (std::size_t k = 0; k < 4; ++k)
         bad |= four ? stopsAfter<R, false, true>(q + k * kBytes, g.v[k], c[k])
                     : stopsAfter<R, false, false>(q + k * kBytes, g.v[k], c[k]);
-    return bad;
+    return {bad, high != 0};
 }
 
 inline void continuations(const Group& g, Mask (&c)[4]) {
@@ -144,36 +154,53 @@ XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont
     return stops<R>(cur, cont, before<1>(cur), before<2>(cur), before<3>(cur));
 }
 
+// Groups start at a 64-byte boundary, so that only the loads of the bytes before each
+// block split a cache line; the blocks before the first boundary at least three bytes in
+// are cut short there (one or two blocks).
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     constexpr std::size_t kGroup = 4 * kBytes;
+    const std::size_t head = 3 + ((0 - reinterpret_cast<std::uintptr_t>(p + 3)) & (kBytes - 1));
     std::size_t conts = 0;
     std::size_t i = 0;
+    // What the last group showed: all its bytes below F0, no continuation byte. The ASCII
+    // test is made only after a group without continuation bytes (in other text it
+    // would cost more than it saves).
+    bool lowBefore = false, asciiBefore = true;
     while (i + kBytes <= n) {
-        if (i > 0 && i + kGroup <= n) {
+        if (i >= head && i + kGroup <= n) {
             const std::uint8_t* q = p + i;
             const Group g = loadGroup(q);
-            if (!R::kNul && ascii(g) && quietBefore(p, i)) {
+            if (!R::kNul && asciiBefore && ascii(g) && quietBefore(p, i)) {
                 i += kGroup;
+                lowBefore = true;
                 continue;
             }
             Mask c[4];
             continuations(g, c);
-            if (groupStops<R>(q, g, c) == 0) {
-                conts += static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
-                                                  std::popcount(c[2]) + std::popcount(c[3]));
+            const GroupCheck check = groupStops<R>(q, g, c, lowBefore);
+            if (check.bad == 0) {
+                const std::size_t found =
+                    static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
+                                             std::popcount(c[2]) + std::popcount(c[3]));
+                conts += found;
                 i += kGroup;
+                lowBefore = !check.high;
+                asciiBefore = found == 0;
                 continue;
             }
         }
+        lowBefore = false;
+        const std::size_t len = i < head && head - i < kBytes ? head - i : kBytes;
+        const Mask taken = len < kBytes ? below(static_cast<unsigned>(len)) : ~Mask{0};
         const V cur = load(p + i);
-        const Mask cont = continuations(cur);
-        if (const Mask bad = blockStops<R>(p, i, cur, cont)) {
+        const Mask cont = continuations(cur) & taken;
+        if (const Mask bad = blockStops<R>(p, i, cur, cont) & taken) {
             const unsigned at = firstBit(bad);
             conts += static_cast<std::size_t>(std::popcount(cont & below(at)));
             return {i + at, conts, true};
         }
         conts += static_cast<std::size_t>(std::popcount(cont));
-        i += kBytes;
+        i += len;
     }
     return {i, conts, false};
 }
@@ -206,7 +233,7 @@ FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
             if (!ascii(x) || !quietBefore(a, i)) {
                 Mask c[4];
                 continuations(x, c);
-                stop |= groupStops<Stops<0xF8>>(q, x, c);
+                stop |= groupStops<Stops<0xF8>>(q, x, c, false).bad;
             }
             if (stop == 0) {
                 for (std::size_t k = 0; k < 4 && firstDiff == SIZE_MAX; ++k)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -49,15 +50,38 @@ template <class F> auto logged(F f) {
 constexpr std::uint8_t kGuard = 0xA5;
 using Converter = decltype(&ref::encode);
 
+// A copy of x that starts `shift` bytes past a 64-byte boundary (the vector kernels
+// change course at such boundaries), after bytes that must not be read and followed by
+// a NUL that ends the allocation.
+class Placed {
+  public:
+    Placed(const Bytes& x, std::size_t shift)
+        : shift_(shift % 64), size_(x.size()), store_(static_cast<std::uint8_t*>(::operator new (
+                                                   shift_ + size_ + 1, std::align_val_t{64}))) {
+        std::fill(store_, store_ + shift_, 0xF0); // a lead that would reach into x
+        std::copy(x.begin(), x.end(), store_ + shift_);
+        store_[shift_ + size_] = 0;
+    }
+    Placed(const Placed&) = delete;
+    Placed& operator=(const Placed&) = delete;
+    ~Placed() { ::operator delete (store_, std::align_val_t{64}); }
+    const std::uint8_t* data() const { return store_ + shift_; }
+    std::size_t size() const { return size_; }
+
+  private:
+    std::size_t shift_, size_;
+    std::uint8_t* store_;
+};
+
 // The status, *cvtL, and the room with the guard bytes after it.
-inline auto convert(Converter f, const Bytes& s, std::uint64_t room, XRFlags opt) {
+inline auto convert(Converter f, const Placed& s, std::uint64_t room, XRFlags opt) {
     std::vector<std::uint8_t> buffer(room + 8, kGuard);
     std::uint64_t cvtL = 0x5A5A5A5A;
     const XRStatus rc = f(s.data(), s.size(), buffer.data(), room, &cvtL, opt);
     return std::tuple{rc, cvtL, buffer};
 }
 
-template <Isa I> std::string conversions(const Bytes& s, const std::vector<std::uint64_t>& rooms) {
+template <Isa I> std::string conversions(const Placed& s, const std::vector<std::uint64_t>& rooms) {
     const std::pair<Converter, Converter> forms[] = {{xr::utf8::encode<I>, ref::encode},
                                                      {xr::utf8::decode<I>, ref::decode}};
     const std::uint8_t* p = s.data();
@@ -90,8 +114,8 @@ inline std::vector<std::uint64_t> roomsFor(const Bytes& s, std::uint64_t seed) {
     return rooms;
 }
 
-// x must be followed by a readable NUL (std::basic_string keeps one).
-template <Isa I> std::string kit(const Bytes& x, const Bytes& y) {
+// x must be followed by a readable NUL.
+template <Isa I> std::string kit(const Placed& x, const Bytes& y) {
     const std::uint8_t *p = x.data(), *q = y.data();
     const std::uint64_t n = x.size(), m = y.size();
     if (xr::utf8::numChars<I>(p, n) != ref::numChars(p, n)) return "numChars";
@@ -122,20 +146,29 @@ template <Isa I> std::string kit(const Bytes& x, const Bytes& y) {
     return "";
 }
 
-// Sizing, counting, copy and strip of x, and x against y, for one kernel set. Enters a
-// host of its own and leaves no saved host handle behind.
-inline std::string kitMismatch(Isa isa, const Bytes& x, const Bytes& y) {
-    return isa == Isa::Avx512 ? kit<Isa::Avx512>(x, y)
-           : isa == Isa::Avx2 ? kit<Isa::Avx2>(x, y)
-                              : kit<Isa::Sse2>(x, y);
+// Sizing, counting, copy and strip of x (placed `shift` bytes past a 64-byte boundary),
+// and x against y, for one kernel set. Enters a host of its own and leaves no saved host
+// handle behind.
+inline std::string kitMismatch(Isa isa, const Bytes& x, const Bytes& y, std::size_t shift = 0) {
+    const Placed p(x, shift);
+    return isa == Isa::Avx512 ? kit<Isa::Avx512>(p, y)
+           : isa == Isa::Avx2 ? kit<Isa::Avx2>(p, y)
+                              : kit<Isa::Sse2>(p, y);
 }
 
-// Both converters on x with each option, into rooms chosen by the seed.
-inline std::string conversionMismatch(Isa isa, const Bytes& x, std::uint64_t seed) {
-    const auto rooms = roomsFor(x, seed);
-    return isa == Isa::Avx512 ? conversions<Isa::Avx512>(x, rooms)
-           : isa == Isa::Avx2 ? conversions<Isa::Avx2>(x, rooms)
-                              : conversions<Isa::Sse2>(x, rooms);
+// Both converters on x (placed likewise) with each option, into the given rooms or
+// into rooms chosen by the seed.
+inline std::string conversionMismatch(Isa isa, const Bytes& x,
+                                      const std::vector<std::uint64_t>& rooms,
+                                      std::size_t shift = 0) {
+    const Placed p(x, shift);
+    return isa == Isa::Avx512 ? conversions<Isa::Avx512>(p, rooms)
+           : isa == Isa::Avx2 ? conversions<Isa::Avx2>(p, rooms)
+                              : conversions<Isa::Sse2>(p, rooms);
+}
+inline std::string conversionMismatch(Isa isa, const Bytes& x, std::uint64_t seed,
+                                      std::size_t shift = 0) {
+    return conversionMismatch(isa, x, roomsFor(x, seed), shift);
 }
 
 } // namespace xrequiv

@@ -14,11 +14,12 @@ using xrequiv::Bytes;
 using xrequiv::Isa;
 
 std::string mismatch(const Bytes& x, const std::vector<std::uint64_t>& rooms) {
+    const xrequiv::Placed p(x, 0);
     std::string m;
     for (Isa isa : xrequiv::kernels())
-        m += isa == Isa::Avx512 ? xrequiv::conversions<Isa::Avx512>(x, rooms)
-             : isa == Isa::Avx2 ? xrequiv::conversions<Isa::Avx2>(x, rooms)
-                                : xrequiv::conversions<Isa::Sse2>(x, rooms);
+        m += isa == Isa::Avx512 ? xrequiv::conversions<Isa::Avx512>(p, rooms)
+             : isa == Isa::Avx2 ? xrequiv::conversions<Isa::Avx2>(p, rooms)
+                                : xrequiv::conversions<Isa::Sse2>(p, rooms);
     return m;
 }
 

@@ -119,6 +119,31 @@ TEST(Utf8Kernels, EverySequenceAtEveryOffset) {
     }
 }
 
+// The widest kernel takes groups from the first 64-byte boundary at least three bytes in,
+// and the block or two before it only up to there: the pieces most likely to be misread at
+// that seam, at each offset up to the first group, from every alignment of the text (the
+// conversions, slower to check, from the alignments that put the seam furthest in).
+TEST(Utf8Kernels, EveryAlignment) {
+    const std::string multiByte = text(false) + text(false) + text(false) + text(false);
+    for (std::size_t shift = 0; shift < 64; ++shift) {
+        const bool convert = shift <= 2 || shift >= 60;
+        for (const std::string& piece :
+             {"\x80"s, "\xE3\x81"s, "\xE3\x41\x42"s, "\xF0\x9F\x98"s, "\xED\xA0\x80"s, "\0"s}) {
+            for (std::size_t at = 0; at <= 70; ++at) {
+                const std::string x = multiByte.substr(0, at) + piece + multiByte.substr(at);
+                const xrequiv::Bytes a(x.begin(), x.end());
+                for (auto isa : xrequiv::kernels())
+                    ASSERT_EQ(xrequiv::kitMismatch(isa, a, a, shift) +
+                                  (convert
+                                       ? xrequiv::conversionMismatch(isa, a, {3 * a.size()}, shift)
+                                       : ""),
+                              "")
+                        << "shift " << shift << " x = " << testing::PrintToString(x);
+            }
+        }
+    }
+}
+
 TEST(Utf8Kernels, EveryCutOfAMixedText) {
     const std::string full = text(true);
     for (std::size_t n = 0; n <= full.size(); ++n) {
