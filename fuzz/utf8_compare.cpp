@@ -54,6 +54,20 @@ void checkCopy(const Bytes& text, std::size_t tlen) {
     check(std::memcmp(both.data() + 3, text.data(), m) == 0);
 }
 
+// Up to three ASCII letters, then four-byte characters to some 1000 bytes; byte k of y
+// goes to the place that follows the last one by a step taken from x.
+Bytes patterned(const Bytes& x, const Bytes& y) {
+    Bytes run(x.empty() ? 0 : x[0] % 4, 'a');
+    while (run.size() < 1000)
+        run += {0xF0, 0x9F, 0x98, 0x80};
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < y.size(); ++k) {
+        at = (at + 1 + (x.empty() ? 97 : x[k % x.size()])) % run.size();
+        run[at] = y[k];
+    }
+    return run;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -77,9 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkCopy(y, x.size());
     // Last: the vector forms against their references on every kernel set, from an
     // alignment that the input's size picks.
+    // And the counts of four-byte text, long enough for the widest kernel to take groups of
+    // it by their pattern, with the bytes of y written into it at places that x picks.
+    const Bytes run = patterned(x, y);
     for (auto isa : xrequiv::kernels()) {
         check(xrequiv::kitMismatch(isa, x, y, size).empty());
         check(xrequiv::kitMismatch(isa, y, x, size).empty());
+        check(xrequiv::countMismatch(isa, run, size).empty());
     }
     return 0;
 }

@@ -40,12 +40,17 @@ struct Run {
 };
 
 // Bytes that stop a run besides broken structure. Leads from top up always stop it.
-template <std::uint8_t Top, bool Surrogates = false, bool Nul = false, bool C0C1 = false>
+// EarlyEnds: the run is for counting by continuation bytes, where only a continuation
+// byte that no lead reaches changes the count; a kernel may then let a lead whose
+// sequence ends early (or one from F0 up that reaches no further) into the run.
+template <std::uint8_t Top, bool Surrogates = false, bool Nul = false, bool C0C1 = false,
+          bool EarlyEnds = false>
 struct Stops {
     static constexpr std::uint8_t kTop = Top;
     static constexpr bool kSurrogates = Surrogates; // ED A0..BF, flagged at the second byte
     static constexpr bool kNul = Nul;
     static constexpr bool kC0C1 = C0C1;
+    static constexpr bool kEarlyEnds = EarlyEnds;
 };
 
 // Where the trailing-byte scans stop.
@@ -72,6 +77,7 @@ struct FoldRun {
 };
 
 using CountStops = Stops<0xF8>;
+using ContinuationStops = Stops<0xF8, false, false, false, true>;
 using EncodeStops = Stops<0xF0, true>;
 using EncodeNulStops = Stops<0xF0, true, true>;
 using DecodeStops = Stops<0xF0, true, false, true>;
@@ -117,11 +123,13 @@ inline bool quietBefore(const std::uint8_t* p, std::size_t i) {
     return i == 0 || (p[i - 1] < 0xC0 && p[i - 2] < 0xE0 && p[i - 3] < 0xF0);
 }
 
-// The last character boundary at or before end in a run that starts at p: a lead among
-// the three bytes before end whose sequence reaches end starts a character cut by end.
+// The last character boundary at or before end in a run that starts at p: the last
+// non-continuation byte before end starts a character cut by end when its sequence
+// reaches end. Runs that let early-ending sequences in may hold a lead from F8 up
+// followed by three continuation bytes, so it is looked for up to four bytes back.
 inline std::size_t boundaryBefore(const std::uint8_t* p, std::size_t end) {
-    for (std::size_t k = 1; k <= 3 && k <= end; ++k)
-        if (bytesFromUTF8[p[end - k]] > k && !isContinuation(p[end - k])) return end - k;
+    for (std::size_t k = 1; k <= 4 && k <= end; ++k)
+        if (!isContinuation(p[end - k])) return bytesFromUTF8[p[end - k]] > k ? end - k : end;
     return end;
 }
 

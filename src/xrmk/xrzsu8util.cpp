@@ -106,13 +106,14 @@ std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
 // Each fast form takes runs of whole blocks, where every non-continuation byte starts a
 // character, and goes character by character from the boundary before the byte that
 // ended the run until it is passed; then it takes the next run.
-using CountStops = Stops<0xF8>;
 
-// Counts the characters of s[0..l) that step(p, avail) walks over, a run at a time.
-template <Isa I, class Step> std::uint64_t countInRuns(Bytes s, std::uint64_t l, Step step) {
+// Counts the characters of s[0..l) that step(p, avail) walks over, a run (of the rules
+// R) at a time.
+template <Isa I, class R, class Step>
+std::uint64_t countInRuns(Bytes s, std::uint64_t l, Step step) {
     std::uint64_t count = 0;
     for (std::uint64_t pos = 0; pos < l;) {
-        const Run r = structureRun<I, CountStops>(s + pos, l - pos);
+        const Run r = structureRun<I, R>(s + pos, l - pos);
         const std::size_t c = boundaryBefore(s + pos, r.end);
         count += leadsBefore(r, c);
         const std::uint64_t stop = pos + (r.bad ? r.end + 1 : l - pos);
@@ -123,7 +124,7 @@ template <Isa I, class Step> std::uint64_t countInRuns(Bytes s, std::uint64_t l,
 }
 
 template <Isa I> std::uint64_t numChars(Bytes s, std::uint64_t sl) {
-    return countInRuns<I>(s, sl, stepByContinuation);
+    return countInRuns<I, ContinuationStops>(s, sl, stepByContinuation);
 }
 
 // Every remaining character takes at least one byte, so the next `chars` bytes are
@@ -131,7 +132,7 @@ template <Isa I> std::uint64_t numChars(Bytes s, std::uint64_t sl) {
 template <Isa I> std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
     std::uint64_t pos = 0;
     while (chars > 0) {
-        const Run r = structureRun<I, CountStops>(s + pos, chars);
+        const Run r = structureRun<I, ContinuationStops>(s + pos, chars);
         const std::size_t c = boundaryBefore(s + pos, r.end);
         chars -= leadsBefore(r, c);
         // After a clean run the next one starts at c, unless no whole block was left.
@@ -144,7 +145,8 @@ template <Isa I> std::uint64_t byteLength(Bytes s, std::uint64_t chars) {
 }
 
 template <Isa I> std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {
-    return countInRuns<I>(s, l, [](const std::uint8_t* p, std::size_t) { return announced(*p); });
+    return countInRuns<I, CountStops>(
+        s, l, [](const std::uint8_t* p, std::size_t) { return announced(*p); });
 }
 
 template <Isa I> std::uint64_t trimToBoundary(Bytes s, std::uint64_t l) {

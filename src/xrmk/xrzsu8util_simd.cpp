@@ -13,6 +13,7 @@ namespace xr::utf8 {
 
 #define XR_UTF8_INSTANTIATE                                                                        \
     template Run structureRun<CountStops>(const std::uint8_t*, std::size_t);                       \
+    template Run structureRun<ContinuationStops>(const std::uint8_t*, std::size_t);                \
     template Run structureRun<EncodeStops>(const std::uint8_t*, std::size_t);                      \
     template Run structureRun<EncodeNulStops>(const std::uint8_t*, std::size_t);                   \
     template Run structureRun<DecodeStops>(const std::uint8_t*, std::size_t);
@@ -104,13 +105,29 @@ struct Group {
     V v[4];
     V top;
 };
-XR_INLINE Group loadGroup(const std::uint8_t* q) {
-    Group g{{load(q), load(q + kBytes), load(q + 2 * kBytes), load(q + 3 * kBytes)}, {}};
+XR_INLINE Group loadBlocks(const std::uint8_t* q) {
+    Group g;
+    for (std::size_t k = 0; k < 4; ++k)
+        g.v[k] = load(q + k * kBytes);
+    return g;
+}
+XR_INLINE void findTop(Group& g) {
     g.top = _mm512_max_epu8(_mm512_max_epu8(g.v[0], g.v[1]), _mm512_max_epu8(g.v[2], g.v[3]));
+}
+XR_INLINE Group loadGroup(const std::uint8_t* q) {
+    Group g = loadBlocks(q);
+    findTop(g);
     return g;
 }
 inline bool ascii(const Group& g) {
     return nonAscii(g.top) == 0;
+}
+
+// Asks for the lines four groups ahead of q: left to the hardware, text that comes from
+// the second-level cache arrives too late for these kernels (they took 7% longer).
+inline void prefetchAhead(const std::uint8_t* q) {
+    for (std::size_t k = 0; k < 4; ++k)
+        _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes + k * kBytes), _MM_HINT_T0);
 }
 
 // Whether one of the three bytes before q is from F0 up.
@@ -142,6 +159,18 @@ XR_INLINE GroupCheck groupStops(const std::uint8_t* q, const Group& g, const Mas
     return {bad, high != 0};
 }
 
+// The stops of the group g at q for runs where sequences may end early: each byte held to
+// the leads one and two places before it only, and none to the top. A four-byte sequence
+// then stops the run at its last byte, and the caller checks the group again in full.
+template <class R>
+XR_INLINE Mask looseStops(const std::uint8_t* q, const Group& g, const Mask (&c)[4]) {
+    static_assert(R::kEarlyEnds);
+    Mask bad = 0;
+    for (std::size_t k = 0; k < 4; ++k)
+        bad |= stopsAfter<R, false, false>(q + k * kBytes, g.v[k], c[k]);
+    return bad;
+}
+
 inline void continuations(const Group& g, Mask (&c)[4]) {
     for (std::size_t k = 0; k < 4; ++k)
         c[k] = continuations(g.v[k]);
@@ -154,6 +183,56 @@ XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont
     return stops<R>(cur, cont, before<1>(cur), before<2>(cur), before<3>(cur));
 }
 
+// Text of four-byte characters only repeats a pattern of leads and continuation bytes
+// every four bytes. While a text keeps to it, a group is checked against the pattern by
+// one test of the top bits of its bytes, which needs no look at the bytes before each
+// block, and the pattern gives the count. Only where every structure rule of the run is
+// these top bits (leads up to F7 and nothing else stopping the run).
+template <class R>
+constexpr bool kPatternRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
+
+// The top bits that a byte must have in each place of a block (mask) and their values:
+// those of a four-byte lead at the offsets phase, phase + 4, ..., those of a
+// continuation byte elsewhere.
+struct alignas(kBytes) Pattern {
+    std::uint8_t mask[kBytes], value[kBytes];
+};
+constexpr Pattern makePattern(unsigned phase) {
+    Pattern t{};
+    for (unsigned k = 0; k < kBytes; ++k) {
+        const bool lead = k % 4 == phase;
+        t.mask[k] = lead ? 0xF8 : 0xC0;
+        t.value[k] = lead ? 0xF0 : 0x80;
+    }
+    return t;
+}
+constexpr Pattern kPatterns[4] = {makePattern(0), makePattern(1), makePattern(2), makePattern(3)};
+constexpr unsigned kNoPattern = 4;
+constexpr std::size_t kPatternConts = 3 * kBytes;
+
+// Whether the group g keeps the pattern of the phase.
+XR_INLINE bool keepsPattern(const Group& g, unsigned phase) {
+    const Pattern& t = kPatterns[phase];
+    const V mask = load(t.mask), value = load(t.value);
+    V off = _mm512_setzero_si512();
+    for (std::size_t k = 0; k < 4; ++k) // off |= (byte & mask) ^ value
+        off = _mm512_or_si512(off, _mm512_ternarylogic_epi32(g.v[k], mask, value, 0x6A));
+    return _mm512_test_epi8_mask(off, off) == 0;
+}
+
+// The phase at which the text after the checked group at q would go on in the pattern:
+// the offset of the first lead in its last block, when that block keeps the pattern (a
+// guess that the next group does too) and its last lead is a four-byte one, so that the
+// sequence reaches exactly that many bytes into the next group; else kNoPattern.
+inline unsigned patternAfter(const std::uint8_t* q, Mask c3) {
+    const Mask leads = ~c3;
+    const unsigned phase = leads != 0 ? firstBit(leads) : kNoPattern;
+    if (phase < 4 && leads == Mask{0x1111111111111111} << phase &&
+        q[3 * kBytes + 60 + phase] >= 0xF0)
+        return phase;
+    return kNoPattern;
+}
+
 // Groups start at a 64-byte boundary, so that only the loads of the bytes before each
 // block split a cache line; the blocks before the first boundary at least three bytes in
 // are cut short there (one or two blocks).
@@ -162,34 +241,62 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     const std::size_t head = 3 + ((0 - reinterpret_cast<std::uintptr_t>(p + 3)) & (kBytes - 1));
     std::size_t conts = 0;
     std::size_t i = 0;
-    // What the last group showed: all its bytes below F0, no continuation byte. The ASCII
-    // test is made only after a group without continuation bytes (in other text it
-    // would cost more than it saves).
-    bool lowBefore = false, asciiBefore = true;
+    // What the last group showed: all its bytes below F0, no continuation byte, a byte
+    // from F0 up. The ASCII test is made only after a group without continuation bytes
+    // (in other text it would cost more than it saves), the loose check only after one
+    // without bytes from F0 up.
+    bool lowBefore = false, asciiBefore = true, highSeen = false;
+    unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
     while (i + kBytes <= n) {
         if (i >= head && i + kGroup <= n) {
             const std::uint8_t* q = p + i;
-            const Group g = loadGroup(q);
-            if (!R::kNul && asciiBefore && ascii(g) && quietBefore(p, i)) {
-                i += kGroup;
-                lowBefore = true;
-                continue;
+            prefetchAhead(q);
+            Group g = loadBlocks(q);
+            if constexpr (kPatternRuns<R>) {
+                if (phase != kNoPattern) {
+                    if (keepsPattern(g, phase)) {
+                        conts += kPatternConts;
+                        i += kGroup;
+                        lowBefore = asciiBefore = false;
+                        continue;
+                    }
+                    phase = kNoPattern;
+                }
+            }
+            if (asciiBefore) {
+                findTop(g);
+                if (!R::kNul && ascii(g) && quietBefore(p, i)) {
+                    i += kGroup;
+                    lowBefore = true;
+                    continue;
+                }
             }
             Mask c[4];
             continuations(g, c);
-            const GroupCheck check = groupStops<R>(q, g, c, lowBefore);
+            GroupCheck check{~Mask{0}, false};
+            if constexpr (R::kEarlyEnds)
+                if (!highSeen) check.bad = looseStops<R>(q, g, c);
+            if (check.bad != 0) {
+                if (!asciiBefore) findTop(g);
+                check = groupStops<R>(q, g, c, lowBefore);
+                highSeen = check.high;
+            }
             if (check.bad == 0) {
                 const std::size_t found =
                     static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
                                              std::popcount(c[2]) + std::popcount(c[3]));
                 conts += found;
                 i += kGroup;
-                lowBefore = !check.high;
+                // After a loose check, bytes from F0 up may be there.
+                lowBefore = !R::kEarlyEnds && !check.high;
                 asciiBefore = found == 0;
+                if constexpr (kPatternRuns<R>)
+                    if (check.high) phase = patternAfter(q, c[3]);
                 continue;
             }
         }
         lowBefore = false;
+        phase = kNoPattern;
         const std::size_t len = i < head && head - i < kBytes ? head - i : kBytes;
         const Mask taken = len < kBytes ? below(static_cast<unsigned>(len)) : ~Mask{0};
         const V cur = load(p + i);

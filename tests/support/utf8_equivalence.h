@@ -114,10 +114,10 @@ inline std::vector<std::uint64_t> roomsFor(const Bytes& s, std::uint64_t seed) {
     return rooms;
 }
 
-// x must be followed by a readable NUL.
-template <Isa I> std::string kit(const Placed& x, const Bytes& y) {
-    const std::uint8_t *p = x.data(), *q = y.data();
-    const std::uint64_t n = x.size(), m = y.size();
+// The counts and sizes of x, which must be followed by a readable NUL.
+template <Isa I> std::string counts(const Placed& x) {
+    const std::uint8_t* p = x.data();
+    const std::uint64_t n = x.size();
     if (xr::utf8::numChars<I>(p, n) != ref::numChars(p, n)) return "numChars";
     if (xr::utf8::countByAnnounced<I>(p, n) != ref::countByAnnounced(p, n))
         return "countByAnnounced";
@@ -128,6 +128,14 @@ template <Isa I> std::string kit(const Placed& x, const Bytes& y) {
          {chars, chars / 2, (chars + 2) / 3, std::min<std::uint64_t>(chars, 1), std::uint64_t{0}})
         if (xr::utf8::byteLength<I>(p, k) != ref::byteLength(p, k))
             return "byteLength " + std::to_string(k);
+    return "";
+}
+
+// x must be followed by a readable NUL.
+template <Isa I> std::string kit(const Placed& x, const Bytes& y) {
+    const std::uint8_t *p = x.data(), *q = y.data();
+    const std::uint64_t n = x.size(), m = y.size();
+    if (std::string e = counts<I>(x); !e.empty()) return e;
     for (XRFlags o : {0u, 1u, 2u, 7u})
         if (xr::utf8::stripBlanks<I>(p, n, o) != ref::stripBlanks(p, n, o))
             return "stripBlanks " + std::to_string(o);
@@ -154,6 +162,14 @@ inline std::string kitMismatch(Isa isa, const Bytes& x, const Bytes& y, std::siz
     return isa == Isa::Avx512 ? kit<Isa::Avx512>(p, y)
            : isa == Isa::Avx2 ? kit<Isa::Avx2>(p, y)
                               : kit<Isa::Sse2>(p, y);
+}
+
+// Only the counts and sizes of x (placed likewise).
+inline std::string countMismatch(Isa isa, const Bytes& x, std::size_t shift = 0) {
+    const Placed p(x, shift);
+    return isa == Isa::Avx512 ? counts<Isa::Avx512>(p)
+           : isa == Isa::Avx2 ? counts<Isa::Avx2>(p)
+                              : counts<Isa::Sse2>(p);
 }
 
 // Both converters on x (placed likewise) with each option, into the given rooms or

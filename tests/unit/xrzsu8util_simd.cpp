@@ -144,6 +144,31 @@ TEST(Utf8Kernels, EveryAlignment) {
     }
 }
 
+// Text of four-byte characters only, from each of the four phases against the 64-byte
+// blocks and two alignments, with one byte replaced at every offset by a byte of every
+// kind; the widest kernel checks such text against its repeating pattern once a group of
+// it has been checked in full.
+TEST(Utf8Kernels, FourByteTextWithOneByteChanged) {
+    const std::uint8_t kinds[] = {0x41, 0x80, 0xC3, 0xE3, 0xF7, 0xF8, 0xFF};
+    for (std::size_t phase = 0; phase < 4; ++phase) {
+        std::string base = std::string(phase, 'a');
+        while (base.size() < 1100)
+            base += "\xF0\x9F\x98\x80";
+        for (std::size_t shift : {0, 62}) {
+            for (std::size_t at = 0; at < base.size(); ++at) {
+                for (std::uint8_t kind : kinds) {
+                    xrequiv::Bytes x(base.begin(), base.end());
+                    x[at] = kind;
+                    for (auto isa : xrequiv::kernels())
+                        ASSERT_EQ(xrequiv::countMismatch(isa, x, shift), "")
+                            << "phase " << phase << " shift " << shift << " byte " << int(kind)
+                            << " at " << at;
+                }
+            }
+        }
+    }
+}
+
 TEST(Utf8Kernels, EveryCutOfAMixedText) {
     const std::string full = text(true);
     for (std::size_t n = 0; n <= full.size(); ++n) {
