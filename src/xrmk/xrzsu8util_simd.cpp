@@ -159,18 +159,6 @@ XR_INLINE GroupCheck groupStops(const std::uint8_t* q, const Group& g, const Mas
     return {bad, high != 0};
 }
 
-// The stops of the group g at q for runs where sequences may end early: each byte held to
-// the leads one and two places before it only, and none to the top. A four-byte sequence
-// then stops the run at its last byte, and the caller checks the group again in full.
-template <class R>
-XR_INLINE Mask looseStops(const std::uint8_t* q, const Group& g, const Mask (&c)[4]) {
-    static_assert(R::kEarlyEnds);
-    Mask bad = 0;
-    for (std::size_t k = 0; k < 4; ++k)
-        bad |= stopsAfter<R, false, false>(q + k * kBytes, g.v[k], c[k]);
-    return bad;
-}
-
 inline void continuations(const Group& g, Mask (&c)[4]) {
     for (std::size_t k = 0; k < 4; ++k)
         c[k] = continuations(g.v[k]);
@@ -233,6 +221,39 @@ inline unsigned patternAfter(const std::uint8_t* q, Mask c3) {
     return kNoPattern;
 }
 
+// The groups of ASCII bytes from i on: where the first group that is not starts.
+inline std::size_t asciiGroups(const std::uint8_t* p, std::size_t i, std::size_t n) {
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes)
+        if (!ascii(loadGroup(p + i))) break;
+    return i;
+}
+
+// For runs where sequences may end early: the blocks from i on, each held only to the
+// leads one and two places before its bytes, and nothing to the top, block by block
+// (in such text that took less time than the groups below). Stops at a block that this
+// does not pass (a four-byte sequence stops it at its last byte: the caller checks that
+// block again in full) or after a block without continuation bytes (ascii).
+struct LooseRun {
+    std::size_t end;
+    std::size_t conts;
+    bool ascii;
+};
+template <class R>
+[[gnu::noinline]] LooseRun looseBlocks(const std::uint8_t* p, std::size_t i, std::size_t n) {
+    static_assert(R::kEarlyEnds);
+    std::size_t conts = 0;
+    for (; i + kBytes <= n; i += kBytes) {
+        const std::uint8_t* q = p + i;
+        _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes), _MM_HINT_T0);
+        const V cur = load(q);
+        const Mask c = continuations(cur);
+        if (stopsAfter<R, false, false>(q, cur, c) != 0) break;
+        conts += static_cast<std::size_t>(std::popcount(c));
+        if (c == 0) return {i + kBytes, conts, true};
+    }
+    return {i, conts, false};
+}
+
 // Groups start at a 64-byte boundary, so that only the loads of the bytes before each
 // block split a cache line; the blocks before the first boundary at least three bytes in
 // are cut short there (one or two blocks).
@@ -243,13 +264,31 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
     // What the last group showed: all its bytes below F0, no continuation byte, a byte
     // from F0 up. The ASCII test is made only after a group without continuation bytes
-    // (in other text it would cost more than it saves), the loose check only after one
-    // without bytes from F0 up.
+    // (in other text it would cost more than it saves); when counting by continuation
+    // bytes, a group without bytes from F0 up hands over to looseBlocks.
     bool lowBefore = false, asciiBefore = true, highSeen = false;
     unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
     while (i + kBytes <= n) {
+        if constexpr (R::kEarlyEnds) {
+            if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
+                const LooseRun r = looseBlocks<R>(p, i, n);
+                i = r.end;
+                conts += r.conts;
+                asciiBefore = r.ascii;
+                lowBefore = false; // bytes from F0 up may be there
+                if (i + kBytes > n) break;
+            }
+        }
         if (i >= head && i + kGroup <= n) {
             const std::uint8_t* q = p + i;
+            if (!R::kNul && asciiBefore && quietBefore(p, i)) {
+                const std::size_t end = asciiGroups(p, i, n);
+                if (end != i) {
+                    i = end;
+                    lowBefore = true;
+                    continue;
+                }
+            }
             prefetchAhead(q);
             Group g = loadBlocks(q);
             if constexpr (kPatternRuns<R>) {
@@ -263,32 +302,18 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
                     phase = kNoPattern;
                 }
             }
-            if (asciiBefore) {
-                findTop(g);
-                if (!R::kNul && ascii(g) && quietBefore(p, i)) {
-                    i += kGroup;
-                    lowBefore = true;
-                    continue;
-                }
-            }
+            findTop(g);
             Mask c[4];
             continuations(g, c);
-            GroupCheck check{~Mask{0}, false};
-            if constexpr (R::kEarlyEnds)
-                if (!highSeen) check.bad = looseStops<R>(q, g, c);
-            if (check.bad != 0) {
-                if (!asciiBefore) findTop(g);
-                check = groupStops<R>(q, g, c, lowBefore);
-                highSeen = check.high;
-            }
+            const GroupCheck check = groupStops<R>(q, g, c, lowBefore);
+            highSeen = check.high;
             if (check.bad == 0) {
                 const std::size_t found =
                     static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
                                              std::popcount(c[2]) + std::popcount(c[3]));
                 conts += found;
                 i += kGroup;
-                // After a loose check, bytes from F0 up may be there.
-                lowBefore = !R::kEarlyEnds && !check.high;
+                lowBefore = !check.high;
                 asciiBefore = found == 0;
                 if constexpr (kPatternRuns<R>)
                     if (check.high) phase = patternAfter(q, c[3]);

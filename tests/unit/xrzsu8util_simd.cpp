@@ -144,6 +144,28 @@ TEST(Utf8Kernels, EveryAlignment) {
     }
 }
 
+// Counting alone, deeper into a text of one- to three-byte characters (which the widest
+// kernel takes block by block once a group of it has been checked): each special
+// sequence and each four-byte character at every offset up to 800, from two alignments.
+TEST(Utf8Kernels, CountsWithEverySequenceDeepIn) {
+    std::string base;
+    while (base.size() < 900)
+        base += "\xE4\xB8\xAD\xE6\x96\x87 \xC2\xB7"
+                "ab\xED\x95\x9C";
+    std::vector<std::string> pieces = kSpecial;
+    pieces.push_back("\xF0\x9F\x98\x80");
+    for (const std::string& piece : pieces) {
+        for (std::size_t at = 0; at <= 800; ++at) {
+            const std::string x = base.substr(0, at) + piece + base.substr(at);
+            const xrequiv::Bytes a(x.begin(), x.end());
+            for (std::size_t shift : {0, 61})
+                for (auto isa : xrequiv::kernels())
+                    ASSERT_EQ(xrequiv::countMismatch(isa, a, shift), "")
+                        << "shift " << shift << " x = " << testing::PrintToString(x);
+        }
+    }
+}
+
 // Text of four-byte characters only, from each of the four phases against the 64-byte
 // blocks and two alignments, with one byte replaced at every offset by a byte of every
 // kind; the widest kernel checks such text against its repeating pattern once a group of
