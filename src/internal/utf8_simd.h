@@ -7,7 +7,9 @@
 // announces a sequence reaching it. Under that condition every counting rule of the kit
 // (by announced length, by continuation bytes, the converters' walks) starts a character
 // at each non-continuation byte and at no other byte, which is what lets the callers
-// take a run without looking at its characters one by one.
+// take a run without looking at its characters one by one. Runs for counting by
+// continuation bytes alone may be looser (see EarlyEnds below): a lead's sequence may
+// end early there, which changes no count of that kind.
 #pragma once
 
 #include <cstddef>

@@ -51,7 +51,7 @@ Sized sizeCharacter(const std::uint8_t* p) {
     return {static_cast<int>(n), !marked};
 }
 
-// Rule 5 once the lead p of the last character is known.
+// The trim to a character boundary, once the lead p of the last character is known.
 std::size_t boundaryAt(const std::uint8_t* s, std::size_t l, std::size_t p) {
     if (!canLead(s[p])) return 0;
     const std::size_t end = p + announced(s[p]);
@@ -69,7 +69,8 @@ std::size_t leadsBefore(const xr::utf8::Run& r, std::size_t c) {
 
 namespace xr::utf8 {
 
-// Rule 3 steps by announced lengths, rule 4 by continuation bytes, rule 5 trims.
+// Counting by announced lengths, counting by continuation bytes, and the trim to a
+// character boundary.
 namespace reference {
 
 std::uint64_t countByAnnounced(Bytes s, std::uint64_t l) {

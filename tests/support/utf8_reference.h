@@ -22,7 +22,7 @@ struct Size {
     bool valid;
 };
 
-// Rule 1, with the library's choice for a NUL right after E0, ED or F0.
+// The validating size, with the library's choice for a NUL right after E0, ED or F0.
 inline Size charSize(const std::uint8_t* p) {
     const std::uint8_t b = p[0];
     if (b < 0x80) return {1, true};
@@ -57,7 +57,8 @@ inline std::uint64_t blenb(const std::uint8_t* s, std::uint64_t l) {
     return p + announced(s[p]) <= l ? p + announced(s[p]) : p;
 }
 
-// Rule 4: steps of a lead plus the continuation bytes it announces, within l bytes.
+// Counting by continuation bytes: steps of a lead plus the continuation bytes it announces, within
+// l bytes.
 inline std::uint64_t numChars(const std::uint8_t* s, std::uint64_t l) {
     std::uint64_t count = 0;
     for (std::uint64_t i = 0; i < l; ++count) {
