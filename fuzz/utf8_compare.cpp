@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkSizing(y);
     checkCopy(y, x.size());
     // Last: the vector forms against their references on every kernel set, from an
-    // alignment that the input's size picks.
-    // And the counts of a longer well-formed text with the bytes of y written into it.
+    // alignment that the input's size picks; and the counts of a longer well-formed text
+    // with the bytes of y written into it.
     const Bytes run = longTextWith(x, y);
     for (auto isa : xrequiv::kernels()) {
         check(xrequiv::kitMismatch(isa, x, y, size).empty());

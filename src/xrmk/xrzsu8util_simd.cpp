@@ -284,8 +284,11 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
             if (!R::kNul && asciiBefore && quietBefore(p, i)) {
                 const std::size_t end = asciiGroups(p, i, n);
                 if (end != i) {
+                    // What stopped the loop (a group that is not ASCII, or the end) is
+                    // not worth the ASCII test again.
                     i = end;
                     lowBefore = true;
+                    asciiBefore = false;
                     continue;
                 }
             }

@@ -57,8 +57,8 @@ inline std::uint64_t blenb(const std::uint8_t* s, std::uint64_t l) {
     return p + announced(s[p]) <= l ? p + announced(s[p]) : p;
 }
 
-// Counting by continuation bytes: steps of a lead plus the continuation bytes it announces, within
-// l bytes.
+// Counting by continuation bytes: steps of a lead plus the continuation bytes it
+// announces, within l bytes.
 inline std::uint64_t numChars(const std::uint8_t* s, std::uint64_t l) {
     std::uint64_t count = 0;
     for (std::uint64_t i = 0; i < l; ++count) {
