@@ -35,7 +35,7 @@ TEST(CliCase, EveryModeOverRealTextMatchesIcuOrTheLibraryInProcess) {
     xrtest::writeFile(mixed, kMixed);
     std::vector<std::string> files = {mixed};
     for (const char* t : {"Latin", "Russian", "Emoji", "Hebrew"})
-        files.push_back(std::string(XRKIT_CORPUS_DIR) + "/" + t + "-Lipsum.utf8.txt");
+        files.push_back(xrtest::dataFile(std::string(t) + "-Lipsum.utf8.txt"));
     // The library function that gives each mode's output, or null for ICU's.
     const char* const modes[][2] = {{"upper", nullptr},
                                     {"lower", nullptr},

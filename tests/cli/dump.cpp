@@ -39,8 +39,8 @@ void expectLikeHexdump(const std::string& file, bool reverse) {
 TEST(CliDump, MatchesHexdumpForwardAndReversed) {
     const std::string dir = xrtest::tempDir();
     std::mt19937 rng(7);
-    std::vector<std::string> files = {std::string(XRKIT_CORPUS_DIR) + "/UTF-8-test.txt",
-                                      std::string(XRKIT_CORPUS_DIR) + "/Korean-Lipsum.utf8.txt"};
+    std::vector<std::string> files = {xrtest::stressFile(),
+                                      xrtest::dataFile("Korean-Lipsum.utf8.txt")};
     for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 40u, 256u, 1000u}) {
         std::string bytes(size, '\0');
         for (std::size_t i = 0; i < size; ++i)

@@ -18,7 +18,7 @@ const std::string kCli = XRKIT_CLI;
 // then every code point on a line of its own.
 TEST(CliNormalize, AgreesWithIcuOnTheCorpusAndAcrossChunkEdges) {
     std::vector<std::pair<std::string, std::string>> inputs; // argument, text
-    for (const std::string& path : xrtest::corpusFiles(false))
+    for (const std::string& path : xrtest::textFiles())
         inputs.emplace_back(xrtest::shellQuote(path), xrtest::readFile(path));
     ASSERT_GT(inputs.size(), 5u);
     std::string large;

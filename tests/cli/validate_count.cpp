@@ -1,6 +1,6 @@
-// xrkit validate and xrkit count end to end: the corpus, iconv's verdict on random
-// bytes, and the offsets and counts of small malformed inputs; and xrkit convert's
-// cesu-8 and mutf-8 against uconv and back.
+// xrkit validate and xrkit count end to end: the test texts and the stress file, iconv's verdict on
+// random bytes, and the offsets and counts of small malformed inputs; and xrkit convert's cesu-8
+// and mutf-8 against uconv and back.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,10 +33,10 @@ TEST(CliValidate, NamesTheFirstBadSequence) {
     EXPECT_EQ(run(kCli + " validate a b").exitCode, 2);
 }
 
-// Every corpus file is well-formed; random inputs with bad bytes near the end of a
+// Every text file is well-formed; random inputs with bad bytes near the end of a
 // page-sized file get iconv's verdict. A well-formed file gets its size reported.
 TEST(CliValidate, CorpusAndIconvVerdicts) {
-    std::vector<std::string> files = xrtest::corpusFiles(true);
+    std::vector<std::string> files = xrtest::textFiles();
     const std::size_t corpus = files.size();
     const std::string dir = xrtest::tempDir();
     std::mt19937_64 rng(5);
@@ -58,6 +58,22 @@ TEST(CliValidate, CorpusAndIconvVerdicts) {
     }
 }
 
+// The decoder stress file is malformed from byte 4461 on (where Python's strict decoder
+// stops too): validate names that offset, and convert stops there and leaves OUT as it was.
+TEST(CliValidate, StressFileStopsAtItsFirstMalformedByte) {
+    const std::string file = shellQuote(xrtest::stressFile()),
+                      at = std::to_string(xrtest::kStressBad);
+    auto v = run(kCli + " validate " + file);
+    EXPECT_EQ(v.exitCode, 1);
+    EXPECT_NE(v.err.find("byte offset " + at), std::string::npos) << v.err;
+    const std::string out = xrtest::tempDir() + "/stress.out";
+    xrtest::writeFile(out, "kept");
+    auto c = run(kCli + " convert -f utf-8 -t utf-16le " + file + " " + out);
+    EXPECT_EQ(c.exitCode, 1);
+    EXPECT_NE(c.err.find("byte offset " + at), std::string::npos) << c.err;
+    EXPECT_EQ(xrtest::readFile(out), "kept");
+}
+
 // By continuation bytes: a | C3 A9 | E3 | 41 | 42 | 80 | F0 9F 98 80, 7 characters; by
 // announced length: a | C3 A9 | E3 41 42 | 80 | F0 9F 98 80, 5.
 TEST(CliCount, BothRulesAndInvalidSequences) {
@@ -71,9 +87,8 @@ TEST(CliCount, BothRulesAndInvalidSequences) {
 // convert's cesu-8 agrees with ICU's uconv, and both modified forms round-trip, also
 // with chunk edges inside surrogate pairs.
 TEST(CliConvertModified, Cesu8LikeUconvAndRoundTrips) {
-    for (const std::string name :
-         {"Emoji-Lipsum.utf8.txt", "Hindi-Lipsum.utf8.txt", "UTF-8-test.txt"}) {
-        const std::string path = XRKIT_CORPUS_DIR "/" + name, file = shellQuote(path),
+    for (const std::string name : {"Emoji-Lipsum.utf8.txt", "Hindi-Lipsum.utf8.txt"}) {
+        const std::string path = xrtest::dataFile(name), file = shellQuote(path),
                           text = xrtest::readFile(path),
                           cesu = run(kCli + " convert -f utf-8 -t cesu-8 " + file).out,
                           mutf = run(kCli + " convert -f utf-8 -t mutf-8 " + file).out;

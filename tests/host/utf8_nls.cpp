@@ -48,7 +48,7 @@ Bytes icuCesu8(const Bytes& utf8) {
 std::vector<Bytes> texts() {
     std::vector<Bytes> out{b("n\0l"s),
                            b("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xF0\x90\x80\x80 \xEF\xBF\xBF")};
-    for (const std::string& path : xrtest::corpusFiles(true))
+    for (const std::string& path : xrtest::textFiles())
         out.push_back(b(xrtest::readFile(path)));
     std::mt19937_64 rng(3);
     const std::uint64_t below[] = {0x80, 0x800, 0x10000, 0x110000};

@@ -19,19 +19,20 @@ std::string shellQuote(const std::string& s) {
     return q + "'";
 }
 
-std::vector<std::string> corpusFiles(bool nested) {
+std::string dataFile(const std::string& name) {
+    return std::string(XRKIT_TEST_DATA) + "/" + name;
+}
+
+std::vector<std::string> textFiles() {
     std::vector<std::string> files;
-    auto take = [&](const std::filesystem::directory_entry& e) {
-        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
-    };
-    if (nested)
-        for (const auto& e : std::filesystem::recursive_directory_iterator(XRKIT_CORPUS_DIR))
-            take(e);
-    else
-        for (const auto& e : std::filesystem::directory_iterator(XRKIT_CORPUS_DIR))
-            take(e);
+    for (const auto& e : std::filesystem::directory_iterator(XRKIT_TEST_DATA))
+        if (e.path().filename().string().ends_with("-Lipsum.utf8.txt")) files.push_back(e.path());
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string stressFile() {
+    return dataFile("UTF-8-test.txt");
 }
 
 std::string tempDir() {
