@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "internal/converters.h"
+#include "internal/cpu.h"
 #include "internal/cvtkernels.h"
+#include "internal/target.h"
 #include "internal/utf_strict.h"
 #include "internal/utf_units.h"
 
@@ -100,6 +102,7 @@ unsigned encodeOne(Encoding e, std::uint32_t cp, std::uint8_t* d, std::size_t ro
 
 struct Plan {
     Encoding from, to;
+    bool avx512;            // the direct UTF-8 <-> UTF-16 kernels may run
     cvt::ToKernel decode;   // well-formed input to little-endian UTF-32, or null
     cvt::FromKernel encode; // UTF-32 in the input's order (little-endian unless the input
                             // is big-endian UTF-32) to the output, or null
@@ -172,10 +175,230 @@ std::size_t narrowAscii(const std::uint8_t* src, std::size_t n, std::uint8_t* ds
     return i;
 }
 
+} // namespace
+
+// Direct kernels between well-formed UTF-8 and UTF-16 for AVX-512 with VBMI2. Each step
+// decodes a character at every position of its window that holds one's first byte (or
+// unit) and packs the results with a compress; a character that starts in one window and
+// ends in the next is decoded whole by the first, and the second skips its tail bytes
+// because they start nothing. Every step stores whole 64-byte vectors, so the loops keep
+// room to spare; they stop at a character boundary.
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
+namespace avx512 {
+namespace {
+using V = __m512i;
+
+XR_INLINE V splat16(std::uint16_t v) {
+    return _mm512_set1_epi16(static_cast<short>(v));
+}
+XR_INLINE V splat32(std::uint32_t v) {
+    return _mm512_set1_epi32(static_cast<int>(v));
+}
+XR_INLINE V swapUnits(V v) {
+    const V swap = _mm512_set_epi64(0x0E0F0C0D0A0B0809, 0x0607040502030001, 0x0E0F0C0D0A0B0809,
+                                    0x0607040502030001, 0x0E0F0C0D0A0B0809, 0x0607040502030001,
+                                    0x0E0F0C0D0A0B0809, 0x0607040502030001);
+    return _mm512_shuffle_epi8(v, swap);
+}
+XR_INLINE V widen8to16(const std::uint8_t* p) {
+    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+XR_INLINE V widen8to32(const std::uint8_t* p) {
+    return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// 32 positions of UTF-8 without four-byte characters, each as one UTF-16 unit.
+template <bool Big> XR_INLINE unsigned bmpFromUtf8(const std::uint8_t* p, std::uint8_t* d) {
+    const V b0 = widen8to16(p), b1 = widen8to16(p + 1), b2 = widen8to16(p + 2);
+    const V low6 = splat16(0x3F);
+    const __mmask32 lead =
+        _mm512_cmpneq_epi16_mask(_mm512_and_si512(b0, splat16(0xC0)), splat16(0x80));
+    // a = b0 << 6 | b1 & 3F: the two-byte value under a mask, and the top of a three-byte one.
+    const V a = _mm512_ternarylogic_epi32(_mm512_slli_epi16(b0, 6), b1, low6, 0xF8);
+    V cp = _mm512_mask_mov_epi16(b0, _mm512_cmpge_epu16_mask(b0, splat16(0xC0)),
+                                 _mm512_and_si512(a, splat16(0x7FF)));
+    cp = _mm512_mask_mov_epi16(cp, _mm512_cmpge_epu16_mask(b0, splat16(0xE0)),
+                               _mm512_ternarylogic_epi32(_mm512_slli_epi16(a, 6), b2, low6, 0xF8));
+    if (Big) cp = swapUnits(cp);
+    _mm512_storeu_si512(d, _mm512_maskz_compress_epi16(lead, cp));
+    return 2 * static_cast<unsigned>(__builtin_popcount(lead));
+}
+
+// 16 positions of any UTF-8, a surrogate pair for each four-byte character.
+template <bool Big> XR_INLINE unsigned anyFromUtf8(const std::uint8_t* p, std::uint8_t* d) {
+    const V b0 = widen8to32(p), low6 = splat32(0x3F);
+    const V t1 = _mm512_and_si512(widen8to32(p + 1), low6);
+    const V t2 = _mm512_and_si512(widen8to32(p + 2), low6);
+    const V t3 = _mm512_and_si512(widen8to32(p + 3), low6);
+    const __mmask16 lead =
+        _mm512_cmpneq_epi32_mask(_mm512_and_si512(b0, splat32(0xC0)), splat32(0x80));
+    const V tail2 = _mm512_or_si512(_mm512_slli_epi32(t1, 6), t2);
+    V cp = b0;
+    cp = _mm512_mask_mov_epi32(
+        cp, _mm512_cmpge_epu32_mask(b0, splat32(0xC0)),
+        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(b0, splat32(0x1F)), 6), t1));
+    cp = _mm512_mask_mov_epi32(
+        cp, _mm512_cmpge_epu32_mask(b0, splat32(0xE0)),
+        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(b0, splat32(0x0F)), 12), tail2));
+    const __mmask16 four = _mm512_cmpge_epu32_mask(b0, splat32(0xF0));
+    cp = _mm512_mask_mov_epi32(
+        cp, four,
+        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(b0, splat32(0x07)), 18),
+                        _mm512_or_si512(_mm512_slli_epi32(tail2, 6), t3)));
+    // A pair as one 32-bit lane: the first unit in the low half.
+    const V v = _mm512_sub_epi32(cp, splat32(0x10000));
+    const V pair = _mm512_or_si512(_mm512_add_epi32(_mm512_srli_epi32(v, 10), splat32(0xD800)),
+                                   _mm512_slli_epi32(_mm512_and_si512(v, splat32(0x3FF)), 16));
+    V units = _mm512_mask_mov_epi32(_mm512_or_si512(pair, splat32(0xDC000000)), ~four, cp);
+    if (Big) units = swapUnits(units);
+    const std::uint32_t keep = _pdep_u32(lead, 0x55555555u) | _pdep_u32(lead & four, 0xAAAAAAAAu);
+    _mm512_storeu_si512(d, _mm512_maskz_compress_epi16(keep, units));
+    return 2 * static_cast<unsigned>(__builtin_popcount(keep));
+}
+
+template <bool Big>
+Progress utf8ToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
+    std::size_t in = 0, out = 0;
+    // A window reads up to 3 bytes past its 64 and writes at most 134 bytes of output, the
+    // last 64-byte store reaching no further than 192 bytes.
+    while (in + 67 <= n && out + 192 <= cap) {
+        const V block = _mm512_loadu_si512(src + in);
+        if (!_mm512_movepi8_mask(block)) {
+            V lo = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(block));
+            V hi = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(block, 1));
+            if (Big) lo = swapUnits(lo), hi = swapUnits(hi);
+            _mm512_storeu_si512(dst + out, lo);
+            _mm512_storeu_si512(dst + out + 64, hi);
+            in += 64, out += 128;
+            continue;
+        }
+        for (unsigned half = 0; half < 64; half += 32) {
+            const std::uint8_t* p = src + in + half;
+            if (_mm512_cmpge_epu16_mask(widen8to16(p), splat16(0xF0)) == 0) {
+                out += bmpFromUtf8<Big>(p, dst + out);
+            } else {
+                out += anyFromUtf8<Big>(p, dst + out);
+                out += anyFromUtf8<Big>(p + 16, dst + out);
+            }
+        }
+        in += 64;
+    }
+    // The bytes at `in` that end a character already written.
+    while (in < n && (src[in] & 0xC0) == 0x80)
+        ++in;
+    return {in, out};
+}
+
+// 32 units below U+0800 as one or two bytes each.
+XR_INLINE unsigned twoByteFromUtf16(V u, std::uint8_t* d) {
+    const __mmask32 two = _mm512_cmpge_epu16_mask(u, splat16(0x80));
+    // Low byte C0 | u >> 6, high byte 80 | u & 3F.
+    const V w = _mm512_ternarylogic_epi32(_mm512_srli_epi16(u, 6),
+                                          _mm512_slli_epi16(_mm512_and_si512(u, splat16(0x3F)), 8),
+                                          splat16(0x80C0), 0xFE);
+    const V bytes = _mm512_mask_mov_epi16(u, two, w);
+    const std::uint64_t keep = 0x5555555555555555u | _pdep_u64(two, 0xAAAAAAAAAAAAAAAAu);
+    _mm512_storeu_si512(d, _mm512_maskz_compress_epi8(keep, bytes));
+    return static_cast<unsigned>(__builtin_popcountll(keep));
+}
+
+// 16 units of any UTF-16 (u, and next = the units one place on) as one to four bytes.
+XR_INLINE unsigned anyFromUtf16(V u, V next, std::uint8_t* d) {
+    const V low6 = splat32(0x3F), cont = splat32(0x80);
+    const __mmask16 high =
+        _mm512_cmpeq_epi32_mask(_mm512_and_si512(u, splat32(0xFC00)), splat32(0xD800));
+    const __mmask16 low =
+        _mm512_cmpeq_epi32_mask(_mm512_and_si512(u, splat32(0xFC00)), splat32(0xDC00));
+    const __mmask16 two = _mm512_cmpge_epu32_mask(u, splat32(0x80));
+    const __mmask16 three = _mm512_cmpge_epu32_mask(u, splat32(0x800)) & ~high;
+    const V cp = _mm512_mask_add_epi32(
+        u, high,
+        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(u, splat32(0x3FF)), 10),
+                        _mm512_and_si512(next, splat32(0x3FF))),
+        splat32(0x10000));
+    const V c0 = _mm512_and_si512(cp, low6);
+    const V c1 = _mm512_and_si512(_mm512_srli_epi32(cp, 6), low6);
+    const V c2 = _mm512_and_si512(_mm512_srli_epi32(cp, 12), low6);
+    // Lanes of bytes in order: lead first.
+    V bytes = cp;
+    bytes = _mm512_mask_mov_epi32(
+        bytes, two,
+        _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(cp, 6), splat32(0xC0)),
+                        _mm512_slli_epi32(_mm512_or_si512(c0, cont), 8)));
+    bytes = _mm512_mask_mov_epi32(
+        bytes, three,
+        _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(cp, 12), splat32(0xE0)),
+                        _mm512_or_si512(_mm512_slli_epi32(_mm512_or_si512(c1, cont), 8),
+                                        _mm512_slli_epi32(_mm512_or_si512(c0, cont), 16))));
+    bytes = _mm512_mask_mov_epi32(
+        bytes, high,
+        _mm512_or_si512(
+            _mm512_or_si512(_mm512_srli_epi32(cp, 18), splat32(0xF0)),
+            _mm512_or_si512(_mm512_slli_epi32(_mm512_or_si512(c2, cont), 8),
+                            _mm512_or_si512(_mm512_slli_epi32(_mm512_or_si512(c1, cont), 16),
+                                            _mm512_slli_epi32(_mm512_or_si512(c0, cont), 24)))));
+    const std::uint32_t starts = static_cast<std::uint16_t>(~low);
+    const std::uint64_t keep = _pdep_u64(starts, 0x1111111111111111u) |
+                               _pdep_u64(starts & two, 0x2222222222222222u) |
+                               _pdep_u64((starts & (three | high)), 0x4444444444444444u) |
+                               _pdep_u64(high, 0x8888888888888888u);
+    _mm512_storeu_si512(d, _mm512_maskz_compress_epi8(keep, bytes));
+    return static_cast<unsigned>(__builtin_popcountll(keep));
+}
+
+template <bool Big>
+Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
+    std::size_t in = 0, out = 0;
+    const auto units = [&](std::size_t at) {
+        const V v = _mm512_loadu_si512(src + at);
+        return Big ? swapUnits(v) : v;
+    };
+    // A window reads one unit past its 32 and writes at most 99 bytes of output, the last
+    // 64-byte store reaching no further than 163 bytes.
+    while (in + 66 <= n && out + 192 <= cap) {
+        const V u = units(in);
+        const __mmask32 wide = _mm512_cmpge_epu16_mask(u, splat16(0x80));
+        if (!wide) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + out), _mm512_cvtepi16_epi8(u));
+            in += 64, out += 32;
+        } else if (!_mm512_cmpge_epu16_mask(u, splat16(0x800))) {
+            out += twoByteFromUtf16(u, dst + out);
+            in += 64;
+        } else {
+            const V next = units(in + 2);
+            out += anyFromUtf16(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(u)),
+                                _mm512_cvtepu16_epi32(_mm512_castsi512_si256(next)), dst + out);
+            out +=
+                anyFromUtf16(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(u, 1)),
+                             _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(next, 1)), dst + out);
+            in += 64;
+        }
+    }
+    // A second half of a pair at `in` was written with its first.
+    if (in + 2 <= n && (src[in + (Big ? 0 : 1)] & 0xFC) == 0xDC) in += 2;
+    return {in, out};
+}
+
+} // namespace
+} // namespace avx512
+XR_TARGET_END
+
+namespace {
+
 // Direct paths for ASCII between UTF-8 and UTF-16: bytes of input they took, output they
 // wrote.
 Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      std::size_t cap) {
+    if (plan.avx512) {
+        if (plan.from == Encoding::Utf8 && plan.to == Encoding::Utf16Le)
+            return avx512::utf8ToUtf16<false>(src, n, dst, cap);
+        if (plan.from == Encoding::Utf8 && plan.to == Encoding::Utf16Be)
+            return avx512::utf8ToUtf16<true>(src, n, dst, cap);
+        if (plan.from == Encoding::Utf16Le && plan.to == Encoding::Utf8)
+            return avx512::utf16ToUtf8<false>(src, n, dst, cap);
+        if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
+            return avx512::utf16ToUtf8<true>(src, n, dst, cap);
+    }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
         const std::size_t k = widenAscii(plan.to, src, n, dst, cap);
         return {k, 2 * k};
@@ -253,7 +476,7 @@ Validation validateWith(Kernel k, Encoding e, const std::uint8_t* p, std::size_t
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
              std::uint8_t* dst, std::size_t cap) {
     const bool bigIn = from == Encoding::Utf32Be;
-    const Plan plan{from, to,
+    const Plan plan{from, to, k == Kernel::Avx512,
                     isUtf32(from) ? nullptr : cvt::toUtf32Kernel(k, sourceOf(from), false),
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;
