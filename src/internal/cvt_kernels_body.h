@@ -340,6 +340,22 @@ template <bool BigOut> XR_INLINE bool asciiRun64(const std::uint8_t* src, std::u
     return true;
 }
 
+// 32 code points below U+10000 as 16-bit lanes, in order (the pack interleaves 64-bit
+// groups of a and b, lane by lane).
+XR_INLINE W lanes16(W a, W b) {
+    return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7),
+                                    _mm512_packus_epi32(a, b));
+}
+
+// 64 code points below 0x80 as bytes; the packs leave 32-bit groups of a, b, c, d
+// interleaved lane by lane.
+XR_INLINE void asciiPack64(W a, W b, W c, W d, std::uint8_t* dst) {
+    const W bytes = _mm512_packus_epi16(_mm512_packus_epi32(a, b), _mm512_packus_epi32(c, d));
+    _mm512_storeu_si512(
+        dst, _mm512_permutexvar_epi32(
+                 _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15), bytes));
+}
+
 // Sixteen code points below 0x200000 as UTF-8, written exactly; returns the length, or
 // 0 when one of them is not below 0x200000.
 template <bool BigIn> XR_INLINE unsigned encode16(const std::uint8_t* src, std::uint8_t* dst) {
@@ -565,6 +581,26 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
     std::size_t k = 0, o = 0;
 #if XR_CVT_LEVEL >= 4
     while (units - k >= 16 && dstL - o >= 64) {
+        // Steps of 64 below U+10000 store whole vectors: at most 256 bytes and a spill of
+        // 64 past them, which the next 64 characters overwrite (they follow, and the room
+        // kept holds them) before the conversion can stop.
+        if (units - k >= 128 && dstL - o >= 576) {
+            const std::uint8_t* p = src + 4 * k;
+            const W a = units32W<BigIn>(loadW(p)), b = units32W<BigIn>(loadW(p + 64));
+            const W c = units32W<BigIn>(loadW(p + 128)), d = units32W<BigIn>(loadW(p + 192));
+            const W any = _mm512_or_si512(_mm512_ternarylogic_epi32(a, b, c, 0xFE), d);
+            if (!_mm512_cmpge_epu32_mask(any, _mm512_set1_epi32(0x80))) {
+                asciiPack64(a, b, c, d, dst + o);
+                k += 64, o += 64;
+                continue;
+            }
+            if (!_mm512_cmpge_epu32_mask(any, _mm512_set1_epi32(0x10000))) {
+                o += ::xr::enc512::bmpLanes(lanes16(a, b), dst + o);
+                o += ::xr::enc512::bmpLanes(lanes16(c, d), dst + o);
+                k += 64;
+                continue;
+            }
+        }
         const unsigned n = encode16<BigIn>(src + 4 * k, dst + o);
         if (!n) break;
         o += n;

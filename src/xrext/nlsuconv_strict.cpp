@@ -14,6 +14,10 @@
 #include "internal/utf_strict.h"
 #include "internal/utf_units.h"
 
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
+#include "internal/utf8_encode512.h"
+XR_TARGET_END
+
 namespace xr::strict {
 namespace {
 
@@ -289,19 +293,6 @@ Progress utf8ToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
     return {in, out};
 }
 
-// 32 units below U+0800 as one or two bytes each.
-XR_INLINE unsigned twoByteFromUtf16(V u, std::uint8_t* d) {
-    const __mmask32 two = _mm512_cmpge_epu16_mask(u, splat16(0x80));
-    // Low byte C0 | u >> 6, high byte 80 | u & 3F.
-    const V w = _mm512_ternarylogic_epi32(_mm512_srli_epi16(u, 6),
-                                          _mm512_slli_epi16(_mm512_and_si512(u, splat16(0x3F)), 8),
-                                          splat16(0x80C0), 0xFE);
-    const V bytes = _mm512_mask_mov_epi16(u, two, w);
-    const std::uint64_t keep = 0x5555555555555555u | _pdep_u64(two, 0xAAAAAAAAAAAAAAAAu);
-    _mm512_storeu_si512(d, _mm512_maskz_compress_epi8(keep, bytes));
-    return static_cast<unsigned>(__builtin_popcountll(keep));
-}
-
 // 16 units of any UTF-16 (u, and next = the units one place on) as one to four bytes.
 XR_INLINE unsigned anyFromUtf16(V u, V next, std::uint8_t* d) {
     const V low6 = splat32(0x3F), cont = splat32(0x80);
@@ -361,8 +352,9 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
         if (!wide) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + out), _mm512_cvtepi16_epi8(u));
             in += 64, out += 32;
-        } else if (!_mm512_cmpge_epu16_mask(u, splat16(0x800))) {
-            out += twoByteFromUtf16(u, dst + out);
+        } else if (!_mm512_cmpeq_epi16_mask(_mm512_and_si512(u, splat16(0xF800)),
+                                            splat16(0xD800))) {
+            out += enc512::bmpLanes(u, dst + out);
             in += 64;
         } else {
             const V next = units(in + 2);

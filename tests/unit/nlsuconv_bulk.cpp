@@ -193,6 +193,29 @@ TEST_P(Bulk, EveryInputAndOutputLength) {
     }
 }
 
+// Long UTF-32 texts in runs of one kind (ASCII, below U+0800, below U+10000 with the
+// surrogate values, above, or odd values) from 1 to 150 long, so that the wide steps see
+// every mix and stop at every kind of edge; with the room whole, tight, and at every size
+// around where the wide steps give way to the exact ones.
+TEST_P(Bulk, LongRunsOfEachKindIntoUtf8) {
+    static constexpr XRUtf32 kBase[] = {0, 0x80, 0x800, 0x10000, 0x110000};
+    static constexpr XRUtf32 kSpan[] = {0x80, 0x780, 0xF800, 0x100000, 0x200000};
+    for (int round = 0; round < 40; ++round) {
+        std::vector<XRUtf32> cps;
+        while (cps.size() < 700) {
+            const unsigned kind = rng() % 16 == 0 ? 4 : rng() % 4, run = 1 + rng() % 150;
+            for (unsigned i = 0; i < run; ++i)
+                cps.push_back(kBase[kind] + rng() % kSpan[kind]);
+        }
+        const Bytes be = utf32Be(cps);
+        compare(nullptr, be, 4 * be.size());
+        compare(nullptr, be, be.size() + rng() % be.size());
+        const XRMemSize edge = 640 + rng() % 256;
+        for (XRMemSize destL = edge; destL < edge + 8; ++destL)
+            compare(nullptr, be, destL);
+    }
+}
+
 // Instances 0 to 4: Scalar, SSE2, SSE4.1, AVX2, AVX-512.
 INSTANTIATE_TEST_SUITE_P(Kernels, Bulk,
                          ::testing::Values(Kernel::Scalar, Kernel::Sse2, Kernel::Sse41,
