@@ -411,6 +411,26 @@ std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
     return n;
 }
 
+// Four blocks a branch while they match; the tail by masked loads.
+std::size_t firstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const V d0 = _mm512_xor_si512(load(a + i), load(b + i));
+        const V d1 = _mm512_xor_si512(load(a + i + kBytes), load(b + i + kBytes));
+        const V d2 = _mm512_xor_si512(load(a + i + 2 * kBytes), load(b + i + 2 * kBytes));
+        const V d3 = _mm512_xor_si512(load(a + i + 3 * kBytes), load(b + i + 3 * kBytes));
+        const V any = _mm512_or_si512(_mm512_ternarylogic_epi64(d0, d1, d2, 0xFE), d3);
+        if (_mm512_test_epi64_mask(any, any)) break;
+    }
+    for (; i < n; i += kBytes) {
+        const Mask in = n - i >= kBytes ? ~Mask{0} : below(static_cast<unsigned>(n - i));
+        const Mask differ = _mm512_mask_cmpneq_epi8_mask(in, _mm512_maskz_loadu_epi8(in, a + i),
+                                                         _mm512_maskz_loadu_epi8(in, b + i));
+        if (differ) return i + firstBit(differ);
+    }
+    return n;
+}
+
 XR_UTF8_INSTANTIATE
 } // namespace avx512
 XR_TARGET_END
