@@ -254,6 +254,9 @@ template <class R>
     return {i, conts, false};
 }
 
+constexpr std::size_t kLooseWorthwhile = 8 * kBytes;
+constexpr unsigned kLooseRest = 16;
+
 // Groups start at a 64-byte boundary, so that only the loads of the bytes before each
 // block split a cache line; the blocks before the first boundary at least three bytes in
 // are cut short there (one or two blocks).
@@ -268,10 +271,16 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     // bytes, a group without bytes from F0 up hands over to looseBlocks.
     bool lowBefore = false, asciiBefore = true, highSeen = false;
     unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
+    // Groups to go before looseBlocks is tried again: in text that mixes scripts it often
+    // stops after a block or two, and each switch costs more than the group check.
+    unsigned looseWait = 0;
     while (i + kBytes <= n) {
         if constexpr (R::kEarlyEnds) {
-            if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
+            if (looseWait > 0) {
+                --looseWait;
+            } else if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
                 const LooseRun r = looseBlocks<R>(p, i, n);
+                if (r.end - i < kLooseWorthwhile) looseWait = kLooseRest;
                 i = r.end;
                 conts += r.conts;
                 asciiBefore = r.ascii;
