@@ -61,6 +61,7 @@ Validation validateUtf8(const std::uint8_t* p, std::size_t n);
 
 // The same with a chosen kernel set (available on this CPU; Scalar is the reference).
 Validation validateUtf8(cvt::Kernel k, const std::uint8_t* p, std::size_t n);
+Validation validate(cvt::Kernel k, Encoding e, const std::uint8_t* p, std::size_t n);
 
 // Converts the well-formed prefix of src[0..n) into dst[0..cap), character by character,
 // and stops at the first of: the end (Done), an ill-formed character (Invalid), a

@@ -459,10 +459,6 @@ std::size_t fittingPrefix(Encoding e, const std::uint8_t* src, std::size_t n, st
     return k;
 }
 
-Validation validateWith(Kernel k, Encoding e, const std::uint8_t* p, std::size_t n) {
-    return e == Encoding::Utf8 ? validateUtf8(k, p, n) : validate(e, p, n);
-}
-
 } // namespace
 
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
@@ -474,7 +470,7 @@ Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std:
     std::size_t in = 0, out = 0;
     for (;;) {
         const std::size_t len = n - in < kSlice ? n - in : kSlice;
-        const Validation v = validateWith(k, from, src + in, len);
+        const Validation v = validate(k, from, src + in, len);
         Progress p;
         if (from == to) {
             p.in = p.out = fittingPrefix(from, src + in, v.in, cap - out);

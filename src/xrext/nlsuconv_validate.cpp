@@ -253,6 +253,31 @@ Validation utf8(const std::uint8_t* p, std::size_t n) {
     return anyNonZero(err) ? scalarFrom(p, n, boundaryBefore(p, i)) : Validation{n, Stop::Done};
 }
 
+// UTF-16, 32 units a block: each second half of a pair must follow a first half and each
+// first half must precede a second half, one shift of the masks apart (the last unit of
+// a block carried into the next). A block that breaks this goes to the scalar rules from
+// the boundary before it, which give the offset.
+template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
+    const V swap = _mm512_set_epi64(0x0E0F0C0D0A0B0809, 0x0607040502030001, 0x0E0F0C0D0A0B0809,
+                                    0x0607040502030001, 0x0E0F0C0D0A0B0809, 0x0607040502030001,
+                                    0x0E0F0C0D0A0B0809, 0x0607040502030001);
+    const V tens = _mm512_set1_epi16(static_cast<short>(0xFC00));
+    std::uint32_t open = 0; // the last unit of the block before is a first half
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        V u = _mm512_loadu_si512(p + i);
+        if (H == 0) u = _mm512_shuffle_epi8(u, swap);
+        const V top = _mm512_and_si512(u, tens);
+        const __mmask32 high =
+            _mm512_cmpeq_epi16_mask(top, _mm512_set1_epi16(static_cast<short>(0xD800)));
+        const __mmask32 low =
+            _mm512_cmpeq_epi16_mask(top, _mm512_set1_epi16(static_cast<short>(0xDC00)));
+        if (static_cast<__mmask32>(high << 1 | open) != low) break;
+        open = high >> 31;
+    }
+    return {i - 2 * open, Stop::Done};
+}
+
 } // namespace
 } // namespace avx512
 XR_TARGET_END
@@ -281,7 +306,7 @@ Kernel widestUtf8() {
 
 // Surrogate units, each a pair's first half followed by a second half; H is the offset of
 // a unit's high byte (0 big-endian, 1 little-endian).
-template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
+template <unsigned H> Validation utf16Sse2(const std::uint8_t* p, std::size_t n) {
     // High bytes only: D8..DF marks a surrogate.
     constexpr int kHighLanes = H ? 0xAAAA : 0x5555;
     const __m128i f8 = _mm_set1_epi8(static_cast<char>(0xF8)),
@@ -312,6 +337,14 @@ template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
         }
     }
     return n == whole ? Validation{n, Stop::Done} : Validation{whole, Stop::Incomplete};
+}
+
+// The vector kernel's boundary before the first block it could not pass, then SSE2.
+template <unsigned H> Validation utf16(Kernel k, const std::uint8_t* p, std::size_t n) {
+    std::size_t from = 0;
+    if (k == Kernel::Avx512) from = avx512::utf16<H>(p, n).in;
+    const Validation v = utf16Sse2<H>(p + from, n - from);
+    return {from + v.in, v.stop};
 }
 
 template <units::Order O> Validation utf32(const std::uint8_t* p, std::size_t n) {
@@ -355,13 +388,18 @@ Validation validateUtf8(const std::uint8_t* p, std::size_t n) {
 }
 
 Validation validate(Encoding e, const std::uint8_t* p, std::size_t n) {
+    static const Kernel widest = widestUtf8();
+    return validate(widest, e, p, n);
+}
+
+Validation validate(Kernel k, Encoding e, const std::uint8_t* p, std::size_t n) {
     switch (e) {
     case Encoding::Utf8:
-        return validateUtf8(p, n);
+        return validateUtf8(k, p, n);
     case Encoding::Utf16Le:
-        return utf16<1>(p, n);
+        return utf16<1>(k, p, n);
     case Encoding::Utf16Be:
-        return utf16<0>(p, n);
+        return utf16<0>(k, p, n);
     case Encoding::Utf32Le:
         return utf32<units::Order::Little>(p, n);
     default:
