@@ -39,7 +39,7 @@ struct Step {
     Stop stop;
 };
 
-// The bytes a character takes at least and at most, in each encoding.
+// The size of a code unit: the bytes a character takes at least.
 constexpr std::size_t unitBytes(Encoding e) {
     return e == Encoding::Utf8 ? 1 : e <= Encoding::Utf16Be ? 2 : 4;
 }
@@ -47,7 +47,7 @@ constexpr std::size_t unitBytes(Encoding e) {
 // An output size that can never stop a conversion of n input bytes with OutputFull.
 constexpr std::size_t maxOutputBytes(Encoding from, Encoding to, std::size_t n) {
     // Output bytes per input byte, doubled: ASCII widens 4x into UTF-32 and 2x into UTF-16,
-    // a UTF-16 unit below U+0800..U+FFFF takes 3 UTF-8 bytes, UTF-32 never grows.
+    // a UTF-16 unit in U+0800..U+FFFF takes 3 UTF-8 bytes, UTF-32 never grows.
     constexpr std::size_t kTwice[3][3] = {{2, 4, 8}, {3, 2, 4}, {2, 2, 2}};
     const auto row = [](Encoding e) {
         return e == Encoding::Utf8 ? 0 : e <= Encoding::Utf16Be ? 1 : 2;

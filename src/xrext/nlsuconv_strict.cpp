@@ -474,7 +474,7 @@ Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std:
         Progress p;
         if (from == to) {
             p.in = p.out = fittingPrefix(from, src + in, v.in, cap - out);
-            std::memcpy(dst + out, src + in, p.in);
+            if (p.in) std::memcpy(dst + out, src + in, p.in);
         } else {
             p = convertWellFormed(plan, src + in, v.in, dst + out, cap - out);
         }
