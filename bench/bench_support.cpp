@@ -30,16 +30,20 @@ std::vector<std::filesystem::path> filesIn(const std::filesystem::path& dir) {
     return files;
 }
 
-std::filesystem::path& corpusOption() {
-    static std::filesystem::path dir;
-    return dir;
+// --corpus=DIR from the command line. Read from /proc, since the benchmarks are
+// registered (and the corpus read) by static constructors, before main sees argv.
+std::filesystem::path corpusOption() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    for (std::string arg; std::getline(in, arg, '\0');)
+        if (arg.starts_with("--corpus=")) return arg.substr(9);
+    return {};
 }
 
 } // namespace
 
 const std::filesystem::path& corpusDir() {
     static const std::filesystem::path dir = [] {
-        if (!corpusOption().empty()) return corpusOption();
+        if (std::filesystem::path option = corpusOption(); !option.empty()) return option;
         if (const char* env = std::getenv("XRKIT_CORPUS"); env && *env)
             return std::filesystem::path(env);
         return std::filesystem::path(XRKIT_CORPUS_DIR);
@@ -49,12 +53,8 @@ const std::filesystem::path& corpusDir() {
 
 bool takeCorpusOption(int& argc, char** argv) {
     int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--corpus=", 9) == 0)
-            corpusOption() = argv[i] + 9;
-        else
-            argv[kept++] = argv[i];
-    }
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--corpus=", 9) != 0) argv[kept++] = argv[i];
     argc = kept;
     if (filesIn(corpusDir()).empty()) {
         std::fprintf(stderr,
