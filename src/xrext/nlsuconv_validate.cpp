@@ -300,6 +300,8 @@ Validation sse2Utf8(const std::uint8_t* p, std::size_t n) {
 
 using cvt::Kernel;
 
+// Each answer is a load and test of the CPU model record: cheaper than a guarded static,
+// which would also bring in the C++ run time.
 Kernel widestUtf8() {
     return cpu::hasAvx512Vbmi2() ? Kernel::Avx512 : cpu::hasAvx2() ? Kernel::Avx2 : Kernel::Sse2;
 }
@@ -383,13 +385,11 @@ Validation validateUtf8(Kernel k, const std::uint8_t* p, std::size_t n) {
 }
 
 Validation validateUtf8(const std::uint8_t* p, std::size_t n) {
-    static const Kernel widest = widestUtf8();
-    return validateUtf8(widest, p, n);
+    return validateUtf8(widestUtf8(), p, n);
 }
 
 Validation validate(Encoding e, const std::uint8_t* p, std::size_t n) {
-    static const Kernel widest = widestUtf8();
-    return validate(widest, e, p, n);
+    return validate(widestUtf8(), e, p, n);
 }
 
 Validation validate(Kernel k, Encoding e, const std::uint8_t* p, std::size_t n) {
