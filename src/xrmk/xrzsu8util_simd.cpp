@@ -294,8 +294,8 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     // bytes, a group without bytes from F0 up hands over to looseBlocks.
     bool lowBefore = false, asciiBefore = true, highSeen = false;
     unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
-    // Groups to go before looseBlocks is tried again: in text that mixes scripts it often
-    // stops after a block or two, and each switch costs more than the group check.
+    // Turns of this loop before looseBlocks is tried again: in text that mixes scripts it
+    // often stops after a block or two, and each switch costs more than the group check.
     unsigned looseWait = 0;
     while (i + kBytes <= n) {
         if constexpr (R::kEarlyEnds) {
