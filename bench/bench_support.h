@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,15 @@ struct CorpusFile {
     std::string name; // file name without directory and ".utf8.txt"
     std::string bytes;
 };
+
+// The corpus folder: --corpus=DIR (taken out of argv), else $XRKIT_CORPUS, else the
+// folder beside the project. False, with a message, when it holds no corpus.
+bool takeCorpusOption(int& argc, char** argv);
+const std::filesystem::path& corpusDir();
+// The CPU model and the kernel set the library chose, in the report's context.
+std::string cpuModel();
+const char* kernelName();
+void printMachine();
 
 // The lipsum files of the corpus folder (not the deliberately malformed stress file).
 const std::vector<CorpusFile>& corpus();
@@ -43,8 +53,9 @@ template <class F> struct Peer {
 };
 template <class F> Peer(const char*, F) -> Peer<F>;
 
-// Counters: ours_<suffix> and <peer>_<suffix> (amount per second), "ratio" = our time
-// over the best peer's (below 1: ours is faster) and "x_best" = its inverse.
+// Counters: ours_<suffix> and <peer>_<suffix> (amount per second), x_<peer> = the peer's
+// time over ours (above 1: ours is faster), "ratio" = our time over the best peer's and
+// "x_best" = its inverse. Peers named floor_* are bounds, shown but not counted as best.
 void reportSideBySide(benchmark::State& state, double amount, Rate rate, double ours,
                       const std::vector<std::pair<std::string, double>>& peers);
 

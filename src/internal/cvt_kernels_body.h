@@ -328,16 +328,71 @@ XR_INLINE bool decodeBlock64(const std::uint8_t* p, std::uint8_t* dst, std::size
     return true;
 }
 
-template <bool BigOut> XR_INLINE bool asciiRun64(const std::uint8_t* src, std::uint8_t* dst) {
-    const W v = loadW(src);
+// ASCII widened to UTF-32, 64 characters a block, while blocks are ASCII, 64 more
+// characters have room and the next block is readable. Made to run alike on every
+// x86-64 core, not only on one that forgives:
+//  - the output goes out in aligned 64-byte stores (a store that splits two lines costs
+//    two on some cores): the first block is stored unaligned and only the characters up
+//    to the next 64-byte boundary count; the others are written again, to the same
+//    values, by the next block or by whatever converts those ASCII bytes next;
+//  - each block is loaded before the stores of the one before, so that no load waits
+//    behind a store whose address matches it in the low 12 bits (4K aliasing: the
+//    output runs four times as fast as the input and passes such offsets again and again).
+// Returns whether it took anything; i and o move on.
+template <bool BigOut>
+XR_INLINE bool asciiRun64(const std::uint8_t* src, std::size_t srcL, std::uint8_t* dst,
+                          std::size_t maxChars, std::size_t& i, std::size_t& o) {
+    W v = loadW(src + i);
     if (_mm512_movepi8_mask(v)) return false;
     // Byte 16q + j goes to lane j of output q, in its high or low byte, zeros elsewhere.
     const W spread = loadW(tables::kLaneOfByte.data());
     const std::uint64_t place = BigOut ? 0x8888888888888888u : 0x1111111111111111u;
-    for (int q = 0; q < 4; ++q)
-        _mm512_storeu_si512(dst + 64 * q, _mm512_maskz_permutexvar_epi8(
-                                              place, _mm512_add_epi8(spread, bytesW(16 * q)), v));
+    const auto store = [&](bool aligned) {
+        std::uint8_t* d = dst + 4 * o;
+        for (int q = 0; q < 4; ++q) {
+            const W w =
+                _mm512_maskz_permutexvar_epi8(place, _mm512_add_epi8(spread, bytesW(16 * q)), v);
+            if (aligned)
+                _mm512_store_si512(d + 64 * q, w);
+            else
+                _mm512_storeu_si512(d + 64 * q, w);
+        }
+    };
+    const auto misalign = reinterpret_cast<std::uintptr_t>(dst + 4 * o) & 63;
+    const bool aligned = misalign % 4 == 0;
+    if (misalign != 0 && aligned) {
+        store(false);
+        const std::size_t first = (64 - misalign) / 4;
+        i += first, o += first;
+        if (srcL - i < 64 || maxChars - o < 64) return true;
+        v = loadW(src + i);
+        if (_mm512_movepi8_mask(v)) return true;
+    }
+    for (; srcL - i >= 128 && maxChars - o >= 128; i += 64, o += 64) {
+        const W next = loadW(src + i + 64);
+        store(aligned);
+        if (_mm512_movepi8_mask(next)) return i += 64, o += 64, true;
+        v = next;
+    }
+    store(aligned);
+    i += 64, o += 64;
     return true;
+}
+
+// 32 code points below U+10000 as 16-bit lanes, in order (the pack interleaves 64-bit
+// groups of a and b, lane by lane).
+XR_INLINE W lanes16(W a, W b) {
+    return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7),
+                                    _mm512_packus_epi32(a, b));
+}
+
+// 64 code points below 0x80 as bytes; the packs leave 32-bit groups of a, b, c, d
+// interleaved lane by lane.
+XR_INLINE void asciiPack64(W a, W b, W c, W d, std::uint8_t* dst) {
+    const W bytes = _mm512_packus_epi16(_mm512_packus_epi32(a, b), _mm512_packus_epi32(c, d));
+    _mm512_storeu_si512(
+        dst, _mm512_permutexvar_epi32(
+                 _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15), bytes));
 }
 
 // Sixteen code points below 0x200000 as UTF-8, written exactly; returns the length, or
@@ -390,11 +445,7 @@ Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* ds
     std::size_t i = 0, o = 0;
 #if XR_CVT_LEVEL >= 4
     while (srcL - i >= 64 && maxChars - o >= 64) {
-        if (asciiRun64<BigOut>(src + i, dst + 4 * o)) {
-            i += 64;
-            o += 64;
-            continue;
-        }
+        if (asciiRun64<BigOut>(src, srcL, dst, maxChars, i, o)) continue;
         std::size_t taken = 0, chars = 0;
         if (!decodeBlock64<BigOut>(src + i, dst + 4 * o, taken, chars)) break;
         i += taken;
@@ -565,6 +616,26 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
     std::size_t k = 0, o = 0;
 #if XR_CVT_LEVEL >= 4
     while (units - k >= 16 && dstL - o >= 64) {
+        // Steps of 64 below U+10000 store whole vectors: at most 256 bytes and a spill of
+        // 64 past them, which the next 64 characters overwrite (they follow, and the room
+        // kept holds them) before the conversion can stop.
+        if (units - k >= 128 && dstL - o >= 576) {
+            const std::uint8_t* p = src + 4 * k;
+            const W a = units32W<BigIn>(loadW(p)), b = units32W<BigIn>(loadW(p + 64));
+            const W c = units32W<BigIn>(loadW(p + 128)), d = units32W<BigIn>(loadW(p + 192));
+            const W any = _mm512_or_si512(_mm512_ternarylogic_epi32(a, b, c, 0xFE), d);
+            if (!_mm512_cmpge_epu32_mask(any, _mm512_set1_epi32(0x80))) {
+                asciiPack64(a, b, c, d, dst + o);
+                k += 64, o += 64;
+                continue;
+            }
+            if (!_mm512_cmpge_epu32_mask(any, _mm512_set1_epi32(0x10000))) {
+                o += ::xr::enc512::bmpLanes(lanes16(a, b), dst + o);
+                o += ::xr::enc512::bmpLanes(lanes16(c, d), dst + o);
+                k += 64;
+                continue;
+            }
+        }
         const unsigned n = encode16<BigIn>(src + 4 * k, dst + o);
         if (!n) break;
         o += n;

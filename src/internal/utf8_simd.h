@@ -87,11 +87,13 @@ using DecodeStops = Stops<0xF0, true, false, true>;
 // The kernels of one instruction set (defined in xrzsu8util_simd.cpp):
 //  structureRun  whole blocks of p[0..n) while they keep the rules R;
 //  foldRun       whole blocks of a[0..n) and b[0..n) while they make a FoldRun;
-//  dropTrailing  the length left after dropping the trailing bytes of the kind.
+//  dropTrailing  the length left after dropping the trailing bytes of the kind;
+//  firstDifference  the offset of the first byte where a[0..n) and b[0..n) differ, or n.
 #define XR_UTF8_DECLARE_KERNELS                                                                    \
     template <class R> Run structureRun(const std::uint8_t* p, std::size_t n);                     \
     FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);                  \
-    std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n);
+    std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n);                     \
+    std::size_t firstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);
 namespace sse2 {
 XR_UTF8_DECLARE_KERNELS
 }
@@ -112,6 +114,12 @@ template <Isa I> FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, s
     if constexpr (I == Isa::Avx512) return avx512::foldRun(a, b, n);
     if constexpr (I == Isa::Avx2) return avx2::foldRun(a, b, n);
     return sse2::foldRun(a, b, n);
+}
+template <Isa I>
+std::size_t firstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    if constexpr (I == Isa::Avx512) return avx512::firstDifference(a, b, n);
+    if constexpr (I == Isa::Avx2) return avx2::firstDifference(a, b, n);
+    return sse2::firstDifference(a, b, n);
 }
 template <Isa I> std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
     if constexpr (I == Isa::Avx512) return avx512::dropTrailing(kind, p, n);

@@ -258,3 +258,21 @@ std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
         --n;
     return n;
 }
+
+// Four blocks a branch while they match, then the block that differs.
+std::size_t firstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const V d = or_(
+            or_(xor_(load(a + i), load(b + i)), xor_(load(a + i + kBytes), load(b + i + kBytes))),
+            or_(xor_(load(a + i + 2 * kBytes), load(b + i + 2 * kBytes)),
+                xor_(load(a + i + 3 * kBytes), load(b + i + 3 * kBytes))));
+        if (mask(eq(d, zero())) != kAllBits) break;
+    }
+    for (; i + kBytes <= n; i += kBytes)
+        if (const std::uint32_t differ = ~mask(eq(load(a + i), load(b + i))) & kAllBits)
+            return i + firstBit(differ);
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}

@@ -11,6 +11,10 @@
 #include "internal/target.h"
 #include "internal/utf_units.h"
 
+XR_TARGET_BEGIN(XR_AVX512_FEATURES)
+#include "internal/utf8_encode512.h"
+XR_TARGET_END
+
 namespace xr::cvt {
 namespace {
 using ::xr::units::load16;

@@ -212,13 +212,36 @@ template <Isa I> std::int32_t compare(Bytes a, std::uint64_t al, Bytes b, std::u
     return al < bl ? -1 : al > bl ? 1 : 0;
 }
 
+// The reference passes identical bytes sequence by sequence, each at the length its first
+// byte announces, without a look at case; its walk must land on an offset that no lead
+// among the five bytes before it reaches past. The bytes up to the last such offset at
+// or before the first difference pass at memcmp speed. `identical` remembers how far the
+// last search found the operands equal, so no byte is searched twice; the look back is
+// short, so malformed stretches cost no rescans.
+template <Isa I>
+std::size_t identicalRun(const Cursor& x, const Cursor& y, const std::uint8_t*& identical) {
+    if (x.p >= identical) identical = x.p + firstDifference<I>(x.p, y.p, std::min(x.left, y.left));
+    const std::size_t d = static_cast<std::size_t>(identical - x.p);
+    for (std::size_t j = d; j + 16 > d && j > 0; --j) {
+        bool reached = false;
+        for (std::size_t k = 1; k <= 5 && k <= j && !reached; ++k)
+            reached = announced(x.p[j - k]) > k;
+        if (!reached) return j;
+    }
+    return 0;
+}
+
 // Runs of equal or case-different ASCII bytes and equal whole characters pass in bulk,
 // with the first case difference setting the tie-break; each run is followed by steps
 // of the reference until the byte that ended it is passed.
 template <Isa I> std::int32_t normCompare(Bytes a, std::uint64_t al, Bytes b, std::uint64_t bl) {
     Cursor x{a, al}, y{b, bl};
     int32_t tie = 0;
+    const std::uint8_t* identical = a;
     while (x.left > 0 && y.left > 0) {
+        const std::size_t same = identicalRun<I>(x, y, identical);
+        x.advance(same), y.advance(same);
+        if (x.left == 0 || y.left == 0) break;
         const FoldRun r = foldRun<I>(x.p, y.p, std::min(x.left, y.left));
         const std::size_t c = boundaryBefore(x.p, r.end);
         if (tie == 0 && r.firstDiff < c) tie = sign(x.p[r.firstDiff] < y.p[r.firstDiff]);
@@ -233,7 +256,11 @@ template <Isa I> std::int32_t normCompare(Bytes a, std::uint64_t al, Bytes b, st
 template <Isa I> bool normEqual(Bytes a, std::uint64_t al, Bytes b, std::uint64_t bl) {
     if (al == 0 || bl == 0) return al == bl;
     Cursor x{a, al}, y{b, bl};
+    const std::uint8_t* identical = a;
     while (x.left > 0 && y.left > 0) {
+        const std::size_t same = identicalRun<I>(x, y, identical);
+        x.advance(same), y.advance(same);
+        if (x.left == 0 || y.left == 0) break;
         const FoldRun r = foldRun<I>(x.p, y.p, std::min(x.left, y.left));
         const std::size_t c = boundaryBefore(x.p, r.end);
         const std::uint8_t* stop = r.bad ? x.p + r.end + 1 : nullptr;

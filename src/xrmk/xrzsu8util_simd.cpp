@@ -242,6 +242,29 @@ template <class R>
 [[gnu::noinline]] LooseRun looseBlocks(const std::uint8_t* p, std::size_t i, std::size_t n) {
     static_assert(R::kEarlyEnds);
     std::size_t conts = 0;
+    // Four blocks a branch; a group that does not pass goes again block by block below.
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const std::uint8_t* q = p + i;
+        _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(q + 18 * kBytes), _MM_HINT_T0);
+        Mask c[4], bad = 0;
+        V prev = load(q);
+        c[0] = continuations(prev);
+        bad |= stopsAfter<R, false, false>(q, prev, c[0]);
+        for (std::size_t k = 1; k < 4; ++k) {
+            // The bytes one and two places back, from the block before in a register.
+            const V cur = load(q + k * kBytes);
+            const V carry = _mm512_alignr_epi64(cur, prev, 6);
+            c[k] = continuations(cur);
+            bad |= stops<R, false, false>(cur, c[k], _mm512_alignr_epi8(cur, carry, 15),
+                                          _mm512_alignr_epi8(cur, carry, 14), cur);
+            prev = cur;
+        }
+        if (bad != 0) break;
+        conts += static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
+                                          std::popcount(c[2]) + std::popcount(c[3]));
+        if (c[3] == 0) return {i + 4 * kBytes, conts, true};
+    }
     for (; i + kBytes <= n; i += kBytes) {
         const std::uint8_t* q = p + i;
         _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes), _MM_HINT_T0);
@@ -253,6 +276,9 @@ template <class R>
     }
     return {i, conts, false};
 }
+
+constexpr std::size_t kLooseWorthwhile = 8 * kBytes;
+constexpr unsigned kLooseRest = 16;
 
 // Groups start at a 64-byte boundary, so that only the loads of the bytes before each
 // block split a cache line; the blocks before the first boundary at least three bytes in
@@ -268,10 +294,16 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     // bytes, a group without bytes from F0 up hands over to looseBlocks.
     bool lowBefore = false, asciiBefore = true, highSeen = false;
     unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
+    // Turns of this loop before looseBlocks is tried again: in text that mixes scripts it
+    // often stops after a block or two, and each switch costs more than the group check.
+    unsigned looseWait = 0;
     while (i + kBytes <= n) {
         if constexpr (R::kEarlyEnds) {
-            if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
+            if (looseWait > 0) {
+                --looseWait;
+            } else if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
                 const LooseRun r = looseBlocks<R>(p, i, n);
+                if (r.end - i < kLooseWorthwhile) looseWait = kLooseRest;
                 i = r.end;
                 conts += r.conts;
                 asciiBefore = r.ascii;
@@ -408,6 +440,26 @@ std::size_t dropTrailing(Skip kind, const std::uint8_t* p, std::size_t n) {
     }
     while (n > 0 && isSkipped(kind, p[n - 1]))
         --n;
+    return n;
+}
+
+// Four blocks a branch while they match; the tail by masked loads.
+std::size_t firstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const V d0 = _mm512_xor_si512(load(a + i), load(b + i));
+        const V d1 = _mm512_xor_si512(load(a + i + kBytes), load(b + i + kBytes));
+        const V d2 = _mm512_xor_si512(load(a + i + 2 * kBytes), load(b + i + 2 * kBytes));
+        const V d3 = _mm512_xor_si512(load(a + i + 3 * kBytes), load(b + i + 3 * kBytes));
+        const V any = _mm512_or_si512(_mm512_ternarylogic_epi64(d0, d1, d2, 0xFE), d3);
+        if (_mm512_test_epi64_mask(any, any)) break;
+    }
+    for (; i < n; i += kBytes) {
+        const Mask in = n - i >= kBytes ? ~Mask{0} : below(static_cast<unsigned>(n - i));
+        const Mask differ = _mm512_mask_cmpneq_epi8_mask(in, _mm512_maskz_loadu_epi8(in, a + i),
+                                                         _mm512_maskz_loadu_epi8(in, b + i));
+        if (differ) return i + firstBit(differ);
+    }
     return n;
 }
 

@@ -193,6 +193,66 @@ TEST_P(Bulk, EveryInputAndOutputLength) {
     }
 }
 
+// Long UTF-32 texts in runs of one kind (ASCII, below U+0800, below U+10000 with the
+// surrogate values, above, or odd values) from 1 to 150 long, so that the wide steps see
+// every mix and stop at every kind of edge; with the room whole, tight, and at every size
+// around where the wide steps give way to the exact ones.
+TEST_P(Bulk, LongRunsOfEachKindIntoUtf8) {
+    static constexpr XRUtf32 kBase[] = {0, 0x80, 0x800, 0x10000, 0x110000};
+    static constexpr XRUtf32 kSpan[] = {0x80, 0x780, 0xF800, 0x100000, 0x200000};
+    for (int round = 0; round < 40; ++round) {
+        std::vector<XRUtf32> cps;
+        while (cps.size() < 700) {
+            const unsigned kind = rng() % 16 == 0 ? 4 : rng() % 4, run = 1 + rng() % 150;
+            for (unsigned i = 0; i < run; ++i)
+                cps.push_back(kBase[kind] + rng() % kSpan[kind]);
+        }
+        const Bytes be = utf32Be(cps);
+        compare(nullptr, be, 4 * be.size());
+        compare(nullptr, be, be.size() + rng() % be.size());
+        const XRMemSize edge = 640 + rng() % 256;
+        for (XRMemSize destL = edge; destL < edge + 8; ++destL)
+            compare(nullptr, be, destL);
+    }
+}
+
+// Long ASCII stretches into UTF-32 at every output alignment (the widest kernel aligns
+// its stores and writes some characters twice), with other characters and room ending at
+// spots around the edges of its blocks.
+TEST_P(Bulk, AsciiStretchesAtEveryOutputAlignment) {
+    for (int round = 0; round < 16; ++round) {
+        Bytes in(300 + rng() % 700, 0);
+        for (XRUtf8& b : in)
+            b = static_cast<XRUtf8>(0x20 + rng() % 0x5F);
+        for (unsigned k = rng() % 3; k > 0; --k) {
+            const std::size_t at = rng() % (in.size() - 1);
+            in[at] = 0xC3, in[at + 1] = 0xA9;
+        }
+        const XRMemSize whole = 4 * in.size(), tight = 4 * (rng() % in.size());
+        for (const Writer& w : kUtf32Writers)
+            for (const XRMemSize destL : {whole, tight}) {
+                Bytes loop(destL + 64);
+                XRMemSize used = 0;
+                const XRStatus rc = ConvertToUTF32(in.data(), in.size(), loop.data(), destL, &used,
+                                                   UTF8_UTF32, w.foreign);
+                for (std::size_t shift = 0; shift < 64; shift += 1 + (shift % 4 == 0 ? 0 : 2)) {
+                    Bytes fast(destL + 128, 0x5A);
+                    XRMemSize fastUsed = 0;
+                    EXPECT_EQ(ConvertToUTF32(in.data(), in.size(), fast.data() + shift, destL,
+                                             &fastUsed, UTF8_UTF32, w.own),
+                              rc);
+                    EXPECT_EQ(fastUsed, used);
+                    ASSERT_TRUE(std::equal(loop.begin(), loop.begin() + used, fast.begin() + shift))
+                        << w.name << " shift " << shift << " destL " << destL;
+                    for (std::size_t g = shift + used; g < fast.size(); ++g)
+                        ASSERT_EQ(fast[g], 0x5A) << w.name << " shift " << shift << " byte " << g;
+                    for (std::size_t g = 0; g < shift; ++g)
+                        ASSERT_EQ(fast[g], 0x5A);
+                }
+            }
+    }
+}
+
 // Instances 0 to 4: Scalar, SSE2, SSE4.1, AVX2, AVX-512.
 INSTANTIATE_TEST_SUITE_P(Kernels, Bulk,
                          ::testing::Values(Kernel::Scalar, Kernel::Sse2, Kernel::Sse41,
