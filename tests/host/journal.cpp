@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -114,6 +115,16 @@ TEST(Loader, AttachesTheRealLibraryAndFindsItsSymbols) {
     EXPECT_EQ(lib.symbol("no_such_name"), nullptr);
     EXPECT_THROW(lib.fn<void()>("no_such_name"), xrhost::LoadError);
     EXPECT_THROW(xrhost::Library("/nonexistent/libxrkit.so.9"), xrhost::LoadError);
+    // A library named by XRKIT_LIBRARY is that one or none.
+    setenv("XRKIT_LIBRARY", "/nonexistent/libxrkit.so.9", 1);
+    try {
+        xrhost::Library named;
+        ADD_FAILURE() << "loaded " << named.path();
+    } catch (const xrhost::LoadError& e) {
+        EXPECT_STREQ(e.what(), "/nonexistent/libxrkit.so.9: cannot open shared object file: No "
+                               "such file or directory");
+    }
+    unsetenv("XRKIT_LIBRARY");
 }
 
 } // namespace
