@@ -72,6 +72,15 @@ TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
                   (unsigned long)(std::uintptr_t)&owner);
     EXPECT_EQ(journal.lines(), (std::vector<std::string>{body, "P " + body, ownerText + body,
                                                          "P " + std::string(ownerText) + body}));
+
+    // As offsets: the line address moved and in 8 digits, the owner as it was.
+    catalog.setDumpAddressDigits(8);
+    catalog.setDumpAddressShift(-0xFF0);
+    ASSERT_EQ(line(XRDumpCodeOwner, (void*)&owner), 0);
+    ASSERT_EQ(line(XRDumpCodePrefix, prefix), 0);
+    const std::string moved = "00000010" + body.substr(16);
+    EXPECT_EQ(journal.lines().at(4), ownerText + moved);
+    EXPECT_EQ(journal.lines().at(5), "P " + moved);
 }
 
 TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
