@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -227,6 +230,36 @@ TEST(CliConventions, SeveralFilesOneLineEachAndJson) {
         run(kCli + " count --json " + shellQuote(dir + "/odd\"name\n")).out,
         "{\"file\":\"" + dir +
             "/odd\\\"name\\u000a\",\"bytes\":0,\"characters\":0,\"announced\":0,\"invalid\":0}\n");
+}
+
+// --progress draws on a terminal (here a pseudo-terminal of script(1)) once the
+// conversion has run a while, and writes nothing when standard error is a file.
+TEST(CliConventions, ProgressOnlyOnATerminal) {
+    if (run("command -v script").exitCode != 0) GTEST_SKIP() << "script(1) is not installed";
+    const std::string dir = xrtest::tempDir(), fifo = dir + "/progress-in";
+    for (bool terminal : {true, false}) {
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const std::string convert = kCli + " convert -f utf-8 -t utf-16le --progress " + fifo +
+                                    " -o " + dir + "/progress-out";
+        xrtest::Child child(terminal ? "script -qec " + shellQuote(convert) + " /dev/null"
+                                     : convert + " 2>&1");
+        {
+            std::ofstream in(fifo, std::ios::binary);
+            in << "first" << std::flush;
+            sleep(1); // the next read comes later than a redraw may
+            in << "second";
+        }
+        const std::string shown = child.read(1 << 20);
+        EXPECT_EQ(child.wait(), 0);
+        if (terminal) {
+            EXPECT_NE(shown.find("\r11 B, "), std::string::npos) << shown;
+            EXPECT_NE(shown.find(" B/s"), std::string::npos) << shown;
+        } else {
+            EXPECT_EQ(shown, "");
+        }
+        EXPECT_TRUE(readFile(dir + "/progress-out") == "f\0i\0r\0s\0t\0s\0e\0c\0o\0n\0d\0"s);
+        std::remove(fifo.c_str());
+    }
 }
 
 // "xrkit: NAME: reason", NAME being what the message is about, system errors in the

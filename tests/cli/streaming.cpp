@@ -93,8 +93,9 @@ TEST(CliStreaming, EndlessAndLargeInputInBoundedMemory) {
         EXPECT_EQ(r.out, "3000000\n") << c << r.err;
         EXPECT_EQ(r.err, "") << c;
     }
-    for (const std::string c : {"count", "validate", "convert -f utf-8 -t utf-32le -o /dev/null"}) {
-        const auto r = run("yes | head -c " + size + " | (" + cap + kCli + " " + c + ")");
+    for (const std::string c : {"count", "validate", "convert -f utf-8 -t utf-32le"}) {
+        const auto r =
+            run("yes | head -c " + size + " | (" + cap + kCli + " " + c + ") | tail -c 100");
         EXPECT_EQ(r.exitCode, 0) << c << r.err;
         if (c != "validate" && c != "count") continue;
         const std::string bytes = size == "150M" ? "157286400" : "20971520";

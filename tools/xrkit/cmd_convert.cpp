@@ -33,16 +33,17 @@ std::string humanBytes(double n) {
 }
 
 // One line on a terminal's standard error, redrawn at most four times a second: bytes
-// read, rate and, for a file of known size, the share done and the time left.
+// read, rate and, for a file of known size, the share done and the time left. A quick
+// conversion shows none.
 class Progress {
   public:
     Progress(bool wanted, std::uint64_t total)
-        : on_(wanted && isatty(STDERR_FILENO)), total_(total), start_(now()) {}
+        : on_(wanted && isatty(STDERR_FILENO)), total_(total), start_(now()), shown_(start_) {}
     ~Progress() {
         if (drawn_) std::fputc('\n', stderr);
     }
     void update(std::uint64_t done, bool last = false) {
-        if (!on_) return;
+        if (!on_ || (last && !drawn_)) return;
         const double t = now();
         if (!last && t - shown_ < 0.25) return;
         shown_ = t;
@@ -68,7 +69,7 @@ class Progress {
   private:
     bool on_;
     std::uint64_t total_;
-    double start_, shown_ = 0;
+    double start_, shown_;
     bool drawn_ = false;
 };
 
