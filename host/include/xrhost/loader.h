@@ -16,9 +16,10 @@ class LoadError : public std::runtime_error {
 class Library {
   public:
     // Opens path; with an empty path, $XRKIT_LIBRARY when it is set, and otherwise
-    // libxrkit.so.9 as the dynamic linker finds it (through the calling program's
-    // RUNPATH, LD_LIBRARY_PATH and the system's directories). Nothing else is tried: a
-    // library that cannot be loaded is a LoadError that names it, in dlerror's words.
+    // libxrkit.so.9 where the dynamic linker would find it for this program
+    // (LD_LIBRARY_PATH, the program's RUNPATH, the system's directories and cache).
+    // Nothing else is tried: a library that cannot be loaded is a LoadError that names
+    // it, in dlerror's words.
     explicit Library(const std::string& path = {});
     ~Library();
     Library(const Library&) = delete;
