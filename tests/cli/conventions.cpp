@@ -2,13 +2,13 @@
 // spellings of encoding names, byte-order marks as iconv writes and reads them,
 // dump --offsets line for line as hexdump -C, several files with --json, and one form
 // for every message.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <random>
 #include <string>
 
@@ -243,12 +243,16 @@ TEST(CliConventions, ProgressOnlyOnATerminal) {
                                     " -o " + dir + "/progress-out";
         xrtest::Child child(terminal ? "script -qec " + shellQuote(convert) + " /dev/null"
                                      : convert + " 2>&1");
-        {
-            std::ofstream in(fifo, std::ios::binary);
-            in << "first" << std::flush;
-            sleep(1); // the next read comes later than a redraw may
-            in << "second";
-        }
+        // Once the command reads the FIFO (a command that fails first must not leave us
+        // waiting to open it).
+        int in = -1;
+        for (int i = 0; i < 6000 && in < 0; ++i)
+            if ((in = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0) usleep(10000);
+        ASSERT_GE(in, 0);
+        EXPECT_EQ(write(in, "first", 5), 5);
+        sleep(1); // the next read comes later than a redraw may
+        EXPECT_EQ(write(in, "second", 6), 6);
+        close(in);
         const std::string shown = child.read(1 << 20);
         EXPECT_EQ(child.wait(), 0);
         if (terminal) {
