@@ -95,11 +95,8 @@ XRStatus Journal::flush() {
 }
 
 XRText catalogMessage(const Catalog& catalog, XRStatus code, va_list args) {
-    const XRText* tmpl = catalog.find(code);
-    if (!tmpl) return Catalog::fallback(code);
-    XRText text;
-    formatTo(text, tmpl->data(), tmpl->size(), args);
-    return text;
+    VaArgs values(args);
+    return catalog.render(code, values);
 }
 
 XRStatus copyOut(const XRText& text, XRChar* dest, XRStrSize destL, XRStrSize* cnvL) {

@@ -1,9 +1,12 @@
 #include "xrhost/loader.h"
 
 #include <dlfcn.h>
+#include <link.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "xr/xrentry.h"
@@ -11,43 +14,58 @@
 namespace xrhost {
 namespace {
 
-std::string programDir() {
-    std::string buf(4096, '\0');
-    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0) return {};
-    buf.resize(static_cast<std::size_t>(n));
-    return buf.substr(0, buf.find_last_of('/'));
+constexpr const char* kSoname = "libxrkit.so.9";
+
+// The directories the dynamic linker searches for this program, in its order:
+// LD_LIBRARY_PATH, the program's RUNPATH (with $ORIGIN resolved), the system's. A dlopen
+// by name searches them from the caller's point of view, but a sanitizer's dlopen calls
+// from its own library, which has no RUNPATH: so the program looks through them itself.
+std::vector<std::string> searchPath() {
+    std::vector<std::string> dirs;
+    void* self = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size;
+    if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return dirs;
+    std::unique_ptr<char[]> block(new char[size.dls_size]);
+    auto* info = reinterpret_cast<Dl_serinfo*>(block.get());
+    *info = size;
+    if (dlinfo(self, RTLD_DI_SERINFO, info) == 0)
+        for (unsigned i = 0; i < info->dls_cnt; ++i)
+            dirs.emplace_back(info->dls_serpath[i].dls_name);
+    return dirs;
 }
 
-std::vector<std::string> candidates() {
-    std::vector<std::string> list;
-    if (const char* env = std::getenv("XRKIT_LIBRARY"); env && *env) list.emplace_back(env);
-    if (std::string dir = programDir(); !dir.empty()) {
-        list.push_back(dir + "/libxrkit.so.9");
-        list.push_back(dir + "/../lib/libxrkit.so.9");
-    }
-#ifdef XRHOST_BUILD_LIBRARY
-    list.emplace_back(XRHOST_BUILD_LIBRARY);
-#endif
-    list.emplace_back("libxrkit.so.9");
-    return list;
+std::string lastError(const std::string& name) {
+    const char* why = dlerror();
+    return why ? why : name + ": cannot be loaded";
 }
 
 } // namespace
 
 Library::Library(const std::string& path) {
-    std::string errors;
-    for (const std::string& c : path.empty() ? candidates() : std::vector<std::string>{path}) {
-        if (c.find('/') != std::string::npos && access(c.c_str(), F_OK) != 0) continue;
-        dl_ = dlopen(c.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (dl_) {
-            path_ = c;
-            return;
-        }
-        errors += std::string("\n  ") + dlerror();
+    std::string name = path;
+    if (name.empty()) {
+        const char* env = std::getenv("XRKIT_LIBRARY");
+        if (env && *env) name = env;
     }
-    throw LoadError("cannot load libxrkit.so.9" +
-                    (errors.empty() ? std::string(": not found") : errors));
+    if (name.empty()) {
+        for (const std::string& dir : searchPath())
+            if (access((dir + "/" + kSoname).c_str(), F_OK) == 0) {
+                name = dir + "/" + kSoname;
+                break;
+            }
+    }
+    if (name.empty()) name = kSoname; // left to the linker's cache
+    dl_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!dl_) throw LoadError(lastError(name));
+    // The file the dynamic linker found, for a name it searched for.
+    link_map* map = nullptr;
+    path_ = dlinfo(dl_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name
+                ? map->l_name
+                : name;
+    if (char* real = realpath(path_.c_str(), nullptr)) {
+        path_ = real;
+        std::free(real);
+    }
 }
 
 Library::~Library() {
@@ -60,9 +78,9 @@ void* Library::symbol(const char* name) const {
 
 void Library::attach(XRHndlp host) {
     int rc = fn<decltype(xrextver)>("xrextver")(host, &major_, &minor_);
-    if (rc != 0) throw LoadError("xrextver failed with " + std::to_string(rc));
+    if (rc != 0) throw LoadError(path_ + ": xrextver failed with " + std::to_string(rc));
     rc = fn<decltype(xrextent)>("xrextent")(host);
-    if (rc != 0) throw LoadError("xrextent failed with " + std::to_string(rc));
+    if (rc != 0) throw LoadError(path_ + ": xrextent failed with " + std::to_string(rc));
 }
 
 } // namespace xrhost

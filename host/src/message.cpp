@@ -131,12 +131,8 @@ XRZCapturedp capture(const Catalog& catalog, XRPoolh pool, XRStatus code, va_lis
 }
 
 XRText renderText(const Catalog& catalog, const XRZCaptured_S& captured) {
-    const XRText* tmpl = catalog.find(captured.status);
-    if (!tmpl) return Catalog::fallback(captured.status);
     CapturedArgs values(captured);
-    XRText text;
-    formatTo(text, tmpl->data(), tmpl->size(), values);
-    return text;
+    return catalog.render(captured.status, values);
 }
 
 XRZRenderedp makeRendered(XRPoolh pool, const XRText& text) {

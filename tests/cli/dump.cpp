@@ -15,9 +15,10 @@ using xrtest::splitLines;
 const std::string kCli = XRKIT_CLI;
 
 // Our lines carry a 16-digit absolute address where hexdump has an 8-digit offset;
-// the rest of each line must be the same text.
-void expectLikeHexdump(const std::string& file, bool reverse) {
-    auto ours = run(kCli + " dump " + (reverse ? "--reverse " : "") + shellQuote(file));
+// the rest of each line must be the same text. The input streams through a buffer in
+// chunks (small ones too), and the addresses go on from chunk to chunk.
+void expectLikeHexdump(const std::string& file, bool reverse, const std::string& chunk) {
+    auto ours = run(chunk + kCli + " dump " + (reverse ? "--reverse " : "") + shellQuote(file));
     ASSERT_EQ(ours.exitCode, 0) << ours.err;
     auto ref = run("hexdump -v -C " + shellQuote(file));
     ASSERT_EQ(ref.exitCode, 0);
@@ -50,7 +51,8 @@ TEST(CliDump, MatchesHexdumpForwardAndReversed) {
     }
     for (const auto& f : files)
         for (bool reverse : {false, true})
-            expectLikeHexdump(f, reverse);
+            for (const char* chunk : {"", "XRKIT_CHUNK=40 "})
+                expectLikeHexdump(f, reverse, chunk);
 }
 
 TEST(CliDump, StandardInputPrefixAndOwner) {
@@ -81,7 +83,7 @@ TEST(CliDump, ErrorsUsageHelpAndInfo) {
         {"dump a b", 2, "usage: xrkit dump"},
         {"dump --prefix", 2, "needs a value"},
         {"frobnicate", 2, "unknown command"},
-        {"", 2, "usage:"},
+        {"", 2, "a command is missing"},
         {"dump --help", 0, "--reverse"},
         {"info", 0, "interface            9.1"},
         {"info", 0, "\"V.04.00M0P10072020\""},

@@ -11,7 +11,7 @@ using xrtest::splitLines;
 
 const std::string kCli = XRKIT_CLI;
 
-// A dump line without its address, which differs from run to run (the file is mapped).
+// A dump line without its address, which differs from run to run (where the buffer lies).
 std::string unaddressed(const std::string& line) {
     const std::size_t at = line.find("  ");
     return at == std::string::npos ? line : line.substr(at);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -71,6 +72,15 @@ TEST(Catalog, DumpTemplatesTakeExactlyTheLineArgumentsAndLookLikeHexdump) {
                   (unsigned long)(std::uintptr_t)&owner);
     EXPECT_EQ(journal.lines(), (std::vector<std::string>{body, "P " + body, ownerText + body,
                                                          "P " + std::string(ownerText) + body}));
+
+    // As offsets: the line address moved and in 8 digits, the owner as it was.
+    catalog.setDumpAddressDigits(8);
+    catalog.setDumpAddressShift(-0xFF0);
+    ASSERT_EQ(line(XRDumpCodeOwner, (void*)&owner), 0);
+    ASSERT_EQ(line(XRDumpCodePrefix, prefix), 0);
+    const std::string moved = "00000010" + body.substr(16);
+    EXPECT_EQ(journal.lines().at(4), ownerText + moved);
+    EXPECT_EQ(journal.lines().at(5), "P " + moved);
 }
 
 TEST(Journal, SeverityTagsBufferCutsAndUnknownCodes) {
@@ -114,6 +124,16 @@ TEST(Loader, AttachesTheRealLibraryAndFindsItsSymbols) {
     EXPECT_EQ(lib.symbol("no_such_name"), nullptr);
     EXPECT_THROW(lib.fn<void()>("no_such_name"), xrhost::LoadError);
     EXPECT_THROW(xrhost::Library("/nonexistent/libxrkit.so.9"), xrhost::LoadError);
+    // A library named by XRKIT_LIBRARY is that one or none.
+    setenv("XRKIT_LIBRARY", "/nonexistent/libxrkit.so.9", 1);
+    try {
+        xrhost::Library named;
+        ADD_FAILURE() << "loaded " << named.path();
+    } catch (const xrhost::LoadError& e) {
+        EXPECT_STREQ(e.what(), "/nonexistent/libxrkit.so.9: cannot open shared object file: No "
+                               "such file or directory");
+    }
+    unsetenv("XRKIT_LIBRARY");
 }
 
 } // namespace

@@ -24,7 +24,7 @@ using namespace std::string_literals;
 struct Kit {
     xrhost::Host host;
     xrhost::Nls nls{host};
-    xrhost::Library lib;
+    xrhost::Library lib{XRKIT_LIBRARY_FILE};
     Kit() { nls.attach(), lib.attach(host.handle()); }
 };
 #define KIT_FN(f) kit.lib.fn<decltype(f)>(#f) // the loaded library's function f

@@ -1,6 +1,8 @@
 // Runs a command through the shell and captures what it prints.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,5 +30,27 @@ inline constexpr std::size_t kStressBad = 4461;
 std::string tempDir();
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
+
+// A command started by /bin/sh with pipes to its standard input and from its standard
+// output, for tests that talk to a program while it runs.
+class Child {
+  public:
+    explicit Child(const std::string& command);
+    ~Child(); // kills the command if it still runs
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    void write(const std::string& bytes);
+    void closeInput();
+    // What the command writes, until `want` bytes have come or its output ends; waits
+    // at most `seconds` for each piece, so that a test fails instead of hanging.
+    std::string read(std::size_t want, int seconds = 60);
+    int wait(); // the exit code, or 128 + the signal that ended it
+    pid_t pid() const { return pid_; }
+
+  private:
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1;
+};
 
 } // namespace xrtest

@@ -1,129 +1,95 @@
 #include "cli.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
+
+#include "utf8_scan.h"
 
 namespace xrkit {
-
-bool takeFlag(Args& args, const std::string& name) {
-    auto it = std::find(args.begin(), args.end(), name);
-    if (it == args.end()) return false;
-    args.erase(it);
-    return true;
-}
-
-bool takeOption(Args& args, const std::string& name, std::string& value) {
-    for (auto it = args.begin(); it != args.end(); ++it) {
-        if (*it == name) {
-            if (it + 1 == args.end()) throw UsageError(name + " needs a value");
-            value = *(it + 1);
-            args.erase(it, it + 2);
-            return true;
-        }
-        if (it->rfind(name + "=", 0) == 0) {
-            value = it->substr(name.size() + 1);
-            args.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string takeInputName(Args& args) {
-    std::string name = "-";
-    if (!args.empty()) {
-        name = args.front();
-        if (name.size() > 1 && name[0] == '-') throw UsageError("unknown option " + name);
-        args.erase(args.begin());
-    }
-    rejectLeftovers(args);
-    return name;
-}
-
-void rejectLeftovers(const Args& args) {
-    if (args.empty()) return;
-    const std::string& a = args.front();
-    throw UsageError(a.size() > 1 && a[0] == '-' ? "unknown option " + a
-                                                 : "unexpected operand " + a);
-}
-
 namespace {
 
-std::string errnoText(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+const Option* findLong(std::span<const Option> known, const std::string& name) {
+    for (const auto& s : known)
+        if (name == s.name) return &s;
+    return nullptr;
 }
 
-// Copies fd into an unlinked temporary file and returns that file's descriptor.
-int spool(int fd, const std::string& display) {
-    char tmpl[] = "/tmp/xrkit-spool-XXXXXX";
-    int out = mkstemp(tmpl);
-    if (out < 0) throw DataError(errnoText("cannot create a spool file"));
-    unlink(tmpl);
-    std::vector<char> buf(1 << 20);
-    for (;;) {
-        ssize_t n = read(fd, buf.data(), buf.size());
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            close(out);
-            throw DataError(errnoText(display));
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buf.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0) {
-                close(out);
-                throw DataError(errnoText("spool file"));
-            }
-            done += w;
-        }
-    }
-    return out;
+const Option* findShort(std::span<const Option> known, char letter) {
+    for (const auto& s : known)
+        if (s.letter && s.letter == letter) return &s;
+    return nullptr;
 }
 
 } // namespace
 
-MappedInput::MappedInput(const std::string& name) : display_(name == "-" ? "<stdin>" : name) {
-    int fd = name == "-" ? dup(STDIN_FILENO) : open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw DataError(errnoText(display_));
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        close(fd);
-        throw DataError(errnoText(display_));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        close(fd);
-        throw DataError(display_ + ": is a directory");
-    }
-    if (!S_ISREG(st.st_mode)) {
-        int spooled = spool(fd, display_);
-        close(fd);
-        fd = spooled;
-        if (fstat(fd, &st) != 0) {
-            close(fd);
-            throw DataError(errnoText(display_));
+Options::Options(const Args& args, std::span<const Option> known) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") {
+            operands.insert(operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
         }
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
-    if (size_ > 0) {
-        void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) {
-            close(fd);
-            throw DataError(errnoText(display_));
+        if (a.size() < 2 || a[0] != '-') {
+            operands.push_back(a);
+            continue;
         }
-        madvise(p, size_, MADV_SEQUENTIAL);
-        data_ = static_cast<const std::uint8_t*>(p);
+        const bool isLong = a[1] == '-';
+        const std::size_t eq = isLong ? a.find('=') : std::string::npos;
+        const std::string name = isLong ? a.substr(2, eq == std::string::npos ? eq : eq - 2) : "";
+        const Option* option = isLong ? findLong(known, name) : findShort(known, a[1]);
+        if (!option) throw UsageError(a + ": unknown option");
+        std::string value;
+        if (!option->takesValue) {
+            if (eq != std::string::npos || (!isLong && a.size() > 2))
+                throw UsageError(a + ": the option takes no value");
+        } else if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+        } else if (!isLong && a.size() > 2) {
+            value = a.substr(2);
+        } else {
+            if (i + 1 == args.size()) throw UsageError(a + ": the option needs a value");
+            value = args[++i];
+        }
+        given_.emplace_back(option->name, value);
     }
-    close(fd);
 }
 
-MappedInput::~MappedInput() {
-    if (data_) munmap(const_cast<std::uint8_t*>(data_), size_);
+bool Options::has(const char* name) const {
+    return std::any_of(given_.begin(), given_.end(),
+                       [&](const auto& g) { return g.first == name; });
+}
+
+std::string Options::value(const char* name, const std::string& fallback) const {
+    for (auto it = given_.rbegin(); it != given_.rend(); ++it)
+        if (it->first == name) return it->second;
+    return fallback;
+}
+
+void limitOperands(const Options& options, std::size_t most) {
+    if (options.operands.size() > most)
+        throw UsageError(options.operands[most] + ": unexpected operand");
+}
+
+std::string jsonString(const std::string& text) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const Sequence s = utf8::next(p + i, text.size() - i, true);
+        const char c = text[i];
+        if (s.verdict != Verdict::Good) {
+            out += "\\ufffd";
+        } else if (c == '"' || c == '\\') {
+            out += '\\', out += c;
+        } else if (s.cp < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned>(s.cp));
+            out += esc;
+        } else {
+            out.append(text, i, s.size);
+        }
+        i += s.size;
+    }
+    return out + '"';
 }
 
 } // namespace xrkit

@@ -1,6 +1,5 @@
 // xrkit info: the interface version and the library's version record.
 #include <cinttypes>
-#include <cstdio>
 
 #include "commands.h"
 #include "xr/xrentry.h"
@@ -8,13 +7,15 @@
 namespace xrkit {
 namespace {
 
-int runInfo(Args& args) {
-    rejectLeftovers(args);
+int runInfo(const Args& args) {
+    Options o(args, {});
+    limitOperands(o, 0);
     Runtime rt;
     XRS_Version_Info v{};
     rt.lib.fn<decltype(xrvercn1)>("xrvercn1")(&v);
-    std::printf("library              %s\n", rt.lib.path().c_str());
-    std::printf("interface            %zu.%zu\n", rt.lib.major(), rt.lib.minor());
+    Output out("-");
+    out.print("library              %s\n", rt.lib.path().c_str());
+    out.print("interface            %zu.%zu\n", rt.lib.major(), rt.lib.minor());
     const struct {
         const char* name;
         const char* text;
@@ -36,10 +37,11 @@ int runInfo(Args& args) {
         {"environment", v.environment},
         {"build_time", v.build_time},
     };
-    std::printf("build_epoch          %" PRId64 "\n", v.build_epoch);
+    out.print("build_epoch          %" PRId64 "\n", v.build_epoch);
     for (const auto& t : texts)
-        std::printf("%-20s \"%s\"\n", t.name, t.text ? t.text : "(null)");
-    std::printf("prodid               %" PRId64 "\n", v.prodid);
+        out.print("%-20s \"%s\"\n", t.name, t.text ? t.text : "(null)");
+    out.print("prodid               %" PRId64 "\n", v.prodid);
+    out.finish();
     return 0;
 }
 
@@ -47,8 +49,8 @@ int runInfo(Args& args) {
 
 const Command kInfoCommand = {"info",
                               "info\n"
-                              "Prints the extension interface version that the library reports\n"
-                              "and every member of its version record.",
+                              "Prints the library loaded, the extension interface version it\n"
+                              "reports and every member of its version record.",
                               &runInfo};
 
 } // namespace xrkit

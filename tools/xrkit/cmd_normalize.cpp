@@ -1,13 +1,13 @@
-// xrkit normalize: UTF-8 text through the library's ICU normalization, in chunks cut
-// where the form allows it, so that any size of input streams through.
+// xrkit normalize: UTF-8 text through the library's ICU normalization, streamed in
+// pieces cut where the form allows it.
 #include <unicode/unorm2.h>
 #include <unicode/utf8.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "encodings.h"
 #include "xr/xrlocale.h"
 #include "xrhost/icu.h"
 #include "xrhost/nls.h"
@@ -15,7 +15,7 @@
 namespace xrkit {
 namespace {
 
-constexpr std::uint64_t kChunk = 1 << 20;
+const Option kOptions[] = {{"output", 'o', true}};
 
 struct Form {
     const char* name;
@@ -29,58 +29,71 @@ constexpr Form kForms[] = {
     {"nfkd", XRNLS_UNORM_NFKD, &unorm2_getNFKDInstance},
 };
 
-// Where the chunk that starts at from should end: the start of a character that has
-// a normalization boundary before it, at or after from + kChunk (or the end).
-std::uint64_t cutPoint(const UNormalizer2* n, const std::uint8_t* p, std::uint64_t from,
-                       std::uint64_t size) {
-    std::uint64_t at = from + kChunk;
-    for (; at < size; ++at) {
-        if ((p[at] & 0xC0) == 0x80) continue;
+// The start of the last character in p[0, n) (well-formed UTF-8) that has a
+// normalization boundary before it, or 0: text before it normalizes alone.
+std::size_t lastBoundary(const UNormalizer2* form, const std::uint8_t* p, std::size_t n) {
+    for (std::size_t at = n; at-- > 1;) {
+        if (utf8::isContinuation(p[at])) continue;
         int32_t i = 0;
         UChar32 c;
-        const auto rest = static_cast<int32_t>(std::min<std::uint64_t>(size - at, 4));
-        U8_NEXT(p + at, i, rest, c);
-        if (c < 0 || unorm2_hasBoundaryBefore(n, c)) return at;
+        U8_NEXT_UNSAFE(p + at, i, c);
+        if (unorm2_hasBoundaryBefore(form, c)) return at;
     }
-    return size;
+    return 0;
 }
 
-int runNormalize(Args& args) {
-    if (args.empty()) throw UsageError("which form: nfc, nfd, nfkc or nfkd");
+int runNormalize(const Args& args) {
+    Options o(args, kOptions);
+    if (o.operands.empty())
+        throw UsageError("normalize: the form (nfc, nfd, nfkc or nfkd) is missing");
+    limitOperands(o, 2);
     const Form* form = nullptr;
     for (const Form& f : kForms)
-        if (args.front() == f.name) form = &f;
-    if (!form) throw UsageError("unknown form " + args.front());
-    args.erase(args.begin());
-    const std::string name = takeInputName(args);
+        if (o.operands[0] == f.name) form = &f;
+    if (!form) throw UsageError(o.operands[0] + ": unknown form (nfc, nfd, nfkc or nfkd)");
 
     Runtime rt;
     xrhost::Nls nls(rt.host);
     nls.attach();
     xrhost::Icu icu;
     nls.setIcuService(icu.handle());
-    auto normalize = rt.lib.fn<decltype(xrzsu8ICUNormalize)>("xrzsu8ICUNormalize");
+    const auto normalize = rt.lib.fn<decltype(xrzsu8ICUNormalize)>("xrzsu8ICUNormalize");
     UErrorCode err = U_ZERO_ERROR;
-    const UNormalizer2* n = form->instance(&err);
-    MappedInput input(name);
-    const std::uint8_t* p = input.data();
-    std::vector<std::uint8_t> out(kChunk);
-    for (std::uint64_t from = 0; from < input.size();) {
-        const std::uint64_t to = cutPoint(n, p, from, input.size());
-        UTF8ByteLength got = 0;
-        XRStatus rc = normalize(p + from, to - from, form->mode, 0, out.data(), out.size(), &got);
-        if (rc == XRStatusBufferTooSmall && got > out.size()) {
-            out.resize(got);
-            rc = normalize(p + from, to - from, form->mode, 0, out.data(), out.size(), &got);
+    const UNormalizer2* n2 = form->instance(&err);
+
+    Input in(o.operands.size() > 1 ? o.operands[1] : "-");
+    Output out(o.value("output", "-"));
+    out.refuseSameFile(in);
+    std::vector<std::uint8_t> result(1 << 16);
+    do {
+        in.fill();
+        const std::uint8_t* p = in.data();
+        const std::size_t n = in.size();
+        const std::size_t good = utf8::wellFormedPrefix(p, n);
+        const Sequence s = good < n ? utf8::next(p + good, n - good, in.ended())
+                                    : Sequence{Verdict::Incomplete, 0, 0};
+        const bool stop = in.ended() || s.verdict != Verdict::Incomplete;
+        // A piece ends where a segment starts; a segment longer than the buffer (only
+        // in contrived text) is cut where the buffer ends.
+        std::size_t cut = stop ? good : lastBoundary(n2, p, good);
+        if (cut == 0 && in.room() == 0) cut = good;
+        for (UTF8ByteLength got = 0; cut;) {
+            const XRStatus rc = normalize(const_cast<std::uint8_t*>(p), cut, form->mode, 0,
+                                          result.data(), result.size(), &got);
+            if (rc == XRStatusBufferTooSmall && got > result.size()) {
+                result.resize(got);
+                continue;
+            }
+            if (rc != 0) throw DataError("normalization failed with status " + std::to_string(rc));
+            out.write(result.data(), got);
+            break;
         }
-        if (rc == XRStatusIllegalSequence)
-            throw DataError(input.displayName() + ": ill-formed UTF-8 in bytes " +
-                            std::to_string(from) + " to " + std::to_string(to));
-        if (rc != 0) throw DataError("normalization failed (status " + std::to_string(rc) + ")");
-        if (std::fwrite(out.data(), 1, got, stdout) != got) throw DataError("cannot write output");
-        from = to;
-    }
-    if (std::fflush(stdout) != 0) throw DataError("cannot write output");
+        out.flush();
+        in.consume(cut);
+        if (s.verdict != Verdict::Incomplete)
+            throw DataError(in.name() + ": " + describeBad("UTF-8", s, p + good, in.offset()));
+    } while (!in.ended());
+    out.finish();
     return 0;
 }
 
@@ -88,10 +101,13 @@ int runNormalize(Args& args) {
 
 const Command kNormalizeCommand = {
     "normalize",
-    "normalize nfc|nfd|nfkc|nfkd [FILE|-]\n"
-    "Writes FILE (standard input for - or none), UTF-8, to standard output in the given\n"
-    "Unicode normalization form, through the library's ICU normalization. Large inputs\n"
-    "go in chunks cut only where the form allows. Ill-formed UTF-8 is an error (exit 1).",
+    "normalize nfc|nfd|nfkc|nfkd [-o OUT] [FILE|-]\n"
+    "Writes FILE (standard input for - or none), UTF-8, to OUT (standard output without\n"
+    "-o) in the given Unicode normalization form, through the library's ICU\n"
+    "normalization, piece by piece, each piece ending where a normalization segment\n"
+    "starts. Ill-formed UTF-8 stops the command after the text before it, naming its\n"
+    "byte offset (exit 1).\n"
+    "  -o, --output OUT  a regular OUT is replaced only when the command succeeds",
     &runNormalize};
 
 } // namespace xrkit

@@ -1,51 +1,103 @@
-// xrkit validate: is the input well-formed UTF-8? Names the first bad sequence.
-#include <cstdio>
+// xrkit validate: is each input well-formed UTF-8? Names the first bad sequence.
 #include <string>
 
 #include "commands.h"
-#include "utf8_walk.h"
+#include "encodings.h"
+#include "xr/xrutf8.h"
 
 namespace xrkit {
 namespace {
 
-std::string hexBytes(const std::uint8_t* p, int n) {
-    std::string out;
-    char buf[4];
-    for (int i = 0; i < n; ++i) {
-        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", p[i]);
-        out += buf;
-    }
-    return out;
+const Option kOptions[] = {{"json", 0, false}};
+
+struct FileVerdict {
+    std::uint64_t bytes = 0, characters = 0;
+    bool good = true;
+    std::string problem; // describeBad's text
+    bool incomplete = false;
+    std::uint64_t offset = 0;
+    std::string sequence; // the bad bytes in hex
+};
+
+FileVerdict check(Input& in, decltype(&xrzsu8NumChars) numChars) {
+    FileVerdict v;
+    do {
+        in.fill();
+        const std::uint8_t* p = in.data();
+        const std::size_t n = in.size();
+        const std::size_t k = utf8::wellFormedPrefix(p, n);
+        v.characters += numChars(p, k);
+        in.consume(k);
+        if (k == n) continue;
+        const Sequence s = utf8::next(p + k, n - k, in.ended());
+        if (s.verdict == Verdict::Incomplete) continue;
+        v.good = false;
+        v.offset = in.offset();
+        v.incomplete = s.verdict == Verdict::Truncated;
+        v.problem = describeBad("UTF-8", s, p + k, v.offset);
+        v.sequence = hexBytes(p + k, s.size);
+        return v;
+    } while (!in.ended());
+    v.bytes = in.offset();
+    return v;
 }
 
-int runValidate(Args& args) {
-    const std::string name = takeInputName(args);
+int runValidate(const Args& args) {
+    Options o(args, kOptions);
+    if (o.operands.empty()) o.operands.push_back("-");
+    const bool json = o.has("json");
     Runtime rt;
-    MappedInput input(name);
-    const Utf8Walk walk(rt.lib, input.data(), input.size());
-    std::uint64_t pos = 0, chars = 0;
-    int size = 0;
-    bool valid = false;
-    for (; walk.next(pos, size, valid); pos += static_cast<std::uint64_t>(size), ++chars) {
-        if (!valid)
-            throw DataError(input.displayName() + ": byte offset " + std::to_string(pos) +
-                            ": malformed UTF-8 sequence " + hexBytes(input.data() + pos, size));
+    const auto numChars = rt.lib.fn<decltype(xrzsu8NumChars)>("xrzsu8NumChars");
+    Output out("-");
+    int rc = 0;
+    for (const std::string& name : o.operands) {
+        try {
+            Input in(name);
+            const FileVerdict v = check(in, numChars);
+            rc |= !v.good;
+            const std::string file = jsonString(name);
+            if (json && v.good)
+                out.print("{\"file\":%s,\"valid\":true,\"bytes\":%llu,\"characters\":%llu}\n",
+                          file.c_str(), static_cast<unsigned long long>(v.bytes),
+                          static_cast<unsigned long long>(v.characters));
+            else if (json)
+                out.print("{\"file\":%s,\"valid\":false,\"problem\":\"%s\",\"offset\":%llu,"
+                          "\"sequence\":\"%s\"}\n",
+                          file.c_str(), v.incomplete ? "incomplete" : "ill-formed",
+                          static_cast<unsigned long long>(v.offset), v.sequence.c_str());
+            else if (v.good)
+                out.print("%s: well-formed UTF-8, %llu bytes, %llu characters\n", in.name().c_str(),
+                          static_cast<unsigned long long>(v.bytes),
+                          static_cast<unsigned long long>(v.characters));
+            else
+                out.print("%s: %s\n", in.name().c_str(), v.problem.c_str());
+        } catch (const DataError& e) {
+            rc = 1;
+            out.flush();
+            report(e.what());
+            if (json)
+                out.print("{\"file\":%s,\"error\":%s}\n", jsonString(name).c_str(),
+                          jsonString(e.what()).c_str());
+        }
+        out.flush();
     }
-    std::printf("%s: well-formed UTF-8, %llu bytes, %llu characters\n", input.displayName().c_str(),
-                static_cast<unsigned long long>(input.size()),
-                static_cast<unsigned long long>(chars));
-    return 0;
+    out.finish();
+    return rc;
 }
 
 } // namespace
 
 const Command kValidateCommand = {
     "validate",
-    "validate [FILE|-]\n"
-    "Checks that FILE (standard input for - or none) is well-formed UTF-8: shortest\n"
-    "forms only, no surrogates, nothing above U+10FFFF. Prints the byte and character\n"
-    "counts and exits 0; otherwise names the byte offset and the bytes of the first\n"
-    "malformed sequence and exits 1.",
+    "validate [--json] [FILE...]\n"
+    "Checks that each FILE (standard input for - or none) is well-formed UTF-8: shortest\n"
+    "forms only, no surrogates, nothing above U+10FFFF, no sequence cut short. Prints one\n"
+    "line per file: its byte and character counts, or the byte offset and the bytes of\n"
+    "its first ill-formed sequence (the maximal subpart: the bytes that start some\n"
+    "well-formed sequence, or else one byte). Exits with 1 if any file is not\n"
+    "well-formed or cannot be read.\n"
+    "  --json  one JSON object per line instead: file, valid, and bytes and characters,\n"
+    "          or problem (ill-formed or incomplete), offset and sequence",
     &runValidate};
 
 } // namespace xrkit

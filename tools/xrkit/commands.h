@@ -13,4 +13,7 @@ extern const Command kValidateCommand;
 extern const Command kCountCommand;
 extern const Command kNormalizeCommand;
 
+// The encodings with their other names, one per line (xrkit --list).
+void listEncodings(Output& out);
+
 } // namespace xrkit

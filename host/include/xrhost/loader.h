@@ -15,20 +15,23 @@ class LoadError : public std::runtime_error {
 
 class Library {
   public:
-    // Opens path; with an empty path, the first of: $XRKIT_LIBRARY, libxrkit.so.9 beside
-    // the running program or in its ../lib, the build tree's library, the system search.
+    // Opens path; with an empty path, $XRKIT_LIBRARY when it is set, and otherwise
+    // libxrkit.so.9 where the dynamic linker would find it for this program
+    // (LD_LIBRARY_PATH, the program's RUNPATH, the system's directories and cache).
+    // Nothing else is tried: a library that cannot be loaded is a LoadError that names
+    // it, in dlerror's words.
     explicit Library(const std::string& path = {});
     ~Library();
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    const std::string& path() const { return path_; }
-    void* symbol(const char* name) const; // null when absent
+    const std::string& path() const { return path_; } // the file loaded
+    void* symbol(const char* name) const;             // null when absent
 
     // The exported function name, typed by its declaration: fn<decltype(dumpBuffer)>("dumpBuffer").
     template <class F> F* fn(const char* name) const {
         void* p = symbol(name);
-        if (!p) throw LoadError(path_ + " does not export " + name);
+        if (!p) throw LoadError(path_ + ": does not export " + name);
         return reinterpret_cast<F*>(p);
     }
 
