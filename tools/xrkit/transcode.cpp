@@ -79,6 +79,25 @@ std::size_t utf8Length(std::uint32_t cp) {
     return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
 
+// The strict kernels' name for an encoding in a fixed byte order, if they know it.
+bool strictEncoding(const Encoding& e, xr::strict::Encoding& out) {
+    using xr::strict::Encoding;
+    const bool little = e.order == Order::Little;
+    switch (e.form) {
+    case Form::Utf8:
+        out = Encoding::Utf8;
+        return true;
+    case Form::Utf16:
+        out = little ? Encoding::Utf16Le : Encoding::Utf16Be;
+        return true;
+    case Form::Utf32:
+        out = little ? Encoding::Utf32Le : Encoding::Utf32Be;
+        return true;
+    default:
+        return false;
+    }
+}
+
 template <class F> F symbolOf(const xrhost::Library& lib, const char* name) {
     return reinterpret_cast<F>(lib.fn<void()>(name));
 }
@@ -94,7 +113,10 @@ Route::Route(const xrhost::Library& lib, const Encoding& from, const Encoding& t
       utf32Writer_(symbolOf<XRCvtWriter>(lib, "COPY_UTF32")),
       toUtf32_(lib.fn<decltype(ConvertToUTF32)>("ConvertToUTF32")),
       fromUtf32_(lib.fn<decltype(ConvertFromUTF32)>("ConvertFromUTF32")),
-      utf8Writer_(symbolOf<XRCvtWriter>(lib, "UTF32_UTF8")), utf32_(4 * kMaxInput) {
+      utf8Writer_(symbolOf<XRCvtWriter>(lib, "UTF32_UTF8")) {
+    strict_ = strictEncoding(from, strictFrom_) && strictEncoding(to, strictTo_);
+    if (strict_) return;
+    utf32_.resize(4 * kMaxInput);
     if (to.form == Form::Cesu8 || to.form == Form::Mutf8) {
         modifiedEncode_ = lib.fn<decltype(xrzsu8Encode)>("xrzsu8Encode");
         modifiedOptions_ = to.form == Form::Mutf8 ? XRZSU8_MODIFIED_NUL : 0;
@@ -114,14 +136,19 @@ std::size_t Route::writeTarget(std::size_t chars, std::uint8_t* out, std::size_t
     return modified;
 }
 
-// Today every form goes through ConvertToUTF32 with the source's reader, which reads
-// UTF-8 loosely; the code points are checked (scalar values within the limit), a UTF-8
-// form is proven strict by writing it again (only the shortest forms come back the same,
-// byte for byte), and ConvertFromUTF32 writes the code points with the target's writer.
-// A faster route for a pair (a validator ahead of the reader, or one pass between UTF-8
-// and UTF-16) replaces this body for that pair and must take the same prefix.
+// Between UTF-8, UTF-16 and UTF-32 the strict kernels validate and convert in one go.
+// The other forms go through ConvertToUTF32 with the source's reader, which reads UTF-8
+// loosely; the code points are checked (scalar values within the limit), a UTF-8 form is
+// proven strict by writing it again (only the shortest forms come back the same, byte for
+// byte), and ConvertFromUTF32 writes the code points with the target's writer.
 Route::Bulk Route::bulk(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
     n = std::min(n, kMaxInput);
+    if (strict_) {
+        static_assert(kGrowth >= 4, "room for every pair's widest output");
+        const xr::strict::Step r =
+            xr::strict::convert(strictFrom_, strictTo_, in, n, out, kGrowth * n);
+        return {r.in, r.out};
+    }
     XRMemSize used = 0;
     toUtf32_(const_cast<std::uint8_t*>(in), n, utf32_.data(), 4 * n, &used, reader_, utf32Writer_);
     std::size_t chars = plainPrefix(utf32_.data(), used / 4, limit_);

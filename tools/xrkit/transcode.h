@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "encodings.h"
+#include "internal/utf_strict.h"
 #include "io.h"
 #include "xr/xrconv.h"
 #include "xr/xrutf8.h"
@@ -44,6 +45,9 @@ class Route {
     std::size_t encode(std::uint32_t cp, std::uint8_t* out) const;
 
   private:
+    // UTF-8, UTF-16 and UTF-32 at both ends: the library's strict kernels do the bulk step.
+    bool strict_ = false;
+    xr::strict::Encoding strictFrom_{}, strictTo_{};
     Form sourceForm_;
     std::uint32_t limit_; // the largest code point both ends hold
     XRCvtReader reader_, utf32Reader_;

@@ -1,6 +1,6 @@
 #include "utf8_scan.h"
 
-#include <cstring>
+#include "internal/utf_strict.h"
 
 namespace xrkit::utf8 {
 
@@ -38,48 +38,8 @@ Sequence next(const std::uint8_t* p, std::size_t n, bool ended) {
     return {Verdict::Good, len, cp};
 }
 
-namespace {
-
-// The second byte's range after each lead (0xC2-0xF4); leads outside have none.
-struct SecondByte {
-    std::uint8_t lo, hi;
-};
-constexpr SecondByte secondByte(std::uint8_t lead) {
-    return lead == 0xE0   ? SecondByte{0xA0, 0xBF}
-           : lead == 0xED ? SecondByte{0x80, 0x9F}
-           : lead == 0xF0 ? SecondByte{0x90, 0xBF}
-           : lead == 0xF4 ? SecondByte{0x80, 0x8F}
-                          : SecondByte{0x80, 0xBF};
-}
-
-bool continues(std::uint8_t b) {
-    return (b & 0xC0) == 0x80;
-}
-
-} // namespace
-
 std::size_t wellFormedPrefix(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-    while (i < n) {
-        for (std::uint64_t w; i + 8 <= n; i += 8) {
-            std::memcpy(&w, p + i, 8);
-            if (w & 0x8080808080808080u) break;
-        }
-        if (i == n) break;
-        const std::uint8_t b = p[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t len = b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
-        if (len == 0 || n - i < len) break;
-        const SecondByte second = secondByte(b);
-        if (p[i + 1] < second.lo || p[i + 1] > second.hi) break;
-        if (len > 2 && !continues(p[i + 2])) break;
-        if (len > 3 && !continues(p[i + 3])) break;
-        i += len;
-    }
-    return i;
+    return xr::strict::validateUtf8(p, n).in;
 }
 
 } // namespace xrkit::utf8

@@ -27,9 +27,9 @@ namespace utf8 {
 // The sequence at p, n >= 1 bytes at hand; `ended` when no byte follows them.
 Sequence next(const std::uint8_t* p, std::size_t n, bool ended);
 
-// The longest prefix of p[0, n) made of whole well-formed characters. Every command
-// that needs well-formed UTF-8 (validate, count, case, normalize, and convert from a
-// UTF-8 form) finds its good runs here, so a faster validator replaces this one function.
+// The longest prefix of p[0, n) made of whole well-formed characters, found by the
+// library's vector validator. Every command that needs well-formed UTF-8 (validate,
+// count, case, normalize) finds its good runs here.
 std::size_t wellFormedPrefix(const std::uint8_t* p, std::size_t n);
 
 // A byte that continues a character: 10xxxxxx.
