@@ -1,6 +1,7 @@
 # The exported names are those declared with XR_API in the public headers (the name
-# on the XR_API line). From them come the linker version script, which hides every
-# other symbol, and the plain list that the export test compares with `nm -D`.
+# on the XR_API line). From them come the linker version script, which puts them in
+# the version node XRKIT_<major> and hides every other symbol, and the plain list that
+# the export test compares with `nm -D`.
 function(xrkit_write_exports headers map_file list_file)
   set(names "")
   foreach(header IN LISTS headers)
@@ -15,7 +16,7 @@ function(xrkit_write_exports headers map_file list_file)
   endforeach()
   list(SORT names)
   list(REMOVE_DUPLICATES names)
-  set(map "{\n  global:\n")
+  set(map "XRKIT_${PROJECT_VERSION_MAJOR} {\n  global:\n")
   foreach(name IN LISTS names)
     string(APPEND map "    ${name};\n")
   endforeach()

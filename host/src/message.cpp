@@ -89,7 +89,7 @@ class CapturedArgs final : public ArgSource {
     decltype(XRZMsgArg::argVal) zero_{};
     const decltype(XRZMsgArg::argVal)& take(XRZMsgArgType type) {
         if (next_ >= c_.count) return zero_;
-        const XRZMsgArg& a = c_.args[next_++];
+        const XRZMsgArg& a = c_.args()[next_++];
         return a.argType == type ? a.argVal : zero_;
     }
 };
@@ -119,7 +119,7 @@ XRZCapturedp capture(const Catalog& catalog, XRPoolh pool, XRStatus code, va_lis
     unsigned char* strings = block + head;
     std::size_t copy = 0;
     for (std::size_t i = 0; i < values.args.size(); ++i) {
-        XRZMsgArg& a = rec->args[i];
+        XRZMsgArg& a = rec->args()[i];
         a = values.args[i];
         if (a.argType != xrzf_msg_xr_str && a.argType != xrzf_msg_ch_str) continue;
         const auto& bytes = values.copies[copy++];
@@ -152,7 +152,7 @@ XRZRenderedp makeRendered(XRPoolh pool, const XRText& text) {
     auto* units = reinterpret_cast<XRChar*>(block + head);
     if (!text.empty()) std::memcpy(units, text.data(), text.size() * sizeof(XRChar));
     for (std::size_t i = 0; i < spans.size(); ++i)
-        rec->lines[i] = {units + spans[i].first, static_cast<XRStrSize>(spans[i].second)};
+        rec->lines()[i] = {units + spans[i].first, static_cast<XRStrSize>(spans[i].second)};
     return rec;
 }
 
@@ -160,8 +160,8 @@ XRText joinLines(const XRZRendered_S& rendered) {
     XRText text;
     for (int i = 0; i < rendered.count; ++i) {
         if (i) text.push_back('\n');
-        text.insert(text.end(), rendered.lines[i].line,
-                    rendered.lines[i].line + rendered.lines[i].lineL);
+        text.insert(text.end(), rendered.lines()[i].line,
+                    rendered.lines()[i].line + rendered.lines()[i].lineL);
     }
     return text;
 }

@@ -109,12 +109,31 @@ typedef struct XRZMsgArg_S {
     } argVal;
 } XRZMsgArg;
 
-typedef struct XRZCaptured_S {
+/* The captured and rendered records end in an array of count entries. C declares it as
+ * a flexible array member; C++ has none, so there the record is aligned for its entries
+ * and args() and lines() return the entries that follow it. Both languages see the same
+ * size, alignment and offsets, which the checks below hold on every includer. */
+#ifdef __cplusplus
+#define XR_ENTRIES_ALIGN(type) alignas(type)
+#else
+#define XR_ENTRIES_ALIGN(type)
+#endif
+
+typedef struct XR_ENTRIES_ALIGN(XRZMsgArg) XRZCaptured_S {
     XRGeneric gen;
     XRPoolh pool;
     XRStatus status;
     int count;
-    XRZMsgArg args[]; /* count entries */
+#ifdef __cplusplus
+    XRZMsgArg* args() {
+        return reinterpret_cast<XRZMsgArg*>(this + 1);
+    }
+    const XRZMsgArg* args() const {
+        return reinterpret_cast<const XRZMsgArg*>(this + 1);
+    }
+#else
+    XRZMsgArg args[];       /* count entries */
+#endif
 } XRZCaptured_S;
 
 typedef struct XRZMessageLine_S {
@@ -122,13 +141,32 @@ typedef struct XRZMessageLine_S {
     XRStrSize lineL;
 } XRZMessageLine;
 
-typedef struct XRZRendered_S {
+typedef struct XR_ENTRIES_ALIGN(XRZMessageLine) XRZRendered_S {
     XRGeneric gen;
     XRPoolh pool;
     int32_t rc;
     int count;
+#ifdef __cplusplus
+    XRZMessageLine* lines() {
+        return reinterpret_cast<XRZMessageLine*>(this + 1);
+    }
+    const XRZMessageLine* lines() const {
+        return reinterpret_cast<const XRZMessageLine*>(this + 1);
+    }
+#else
     XRZMessageLine lines[]; /* count entries */
+#endif
 } XRZRendered_S;
+
+XR_STATIC_ASSERT(sizeof(XRZMsgArg) == 48, msg_arg_size);
+XR_STATIC_ASSERT(sizeof(XRZCaptured_S) == 48 && offsetof(XRZCaptured_S, count) == 36,
+                 captured_layout);
+XR_STATIC_ASSERT(sizeof(XRZRendered_S) == 40 && offsetof(XRZRendered_S, count) == 36,
+                 rendered_layout);
+#ifndef __cplusplus
+XR_STATIC_ASSERT(offsetof(XRZCaptured_S, args) == 48, captured_args_offset);
+XR_STATIC_ASSERT(offsetof(XRZRendered_S, lines) == 40, rendered_lines_offset);
+#endif
 
 /* Formatter info record. */
 struct XRZFmtInfo_S {

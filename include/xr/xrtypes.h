@@ -19,6 +19,16 @@
 #define XR_EXTERN_C_END
 #endif
 
+/* A compile-time check in every language mode; C99 has no _Static_assert, so there a
+ * false condition declares an array of negative size. */
+#if defined(__cplusplus)
+#define XR_STATIC_ASSERT(cond, what) static_assert(cond, #what)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define XR_STATIC_ASSERT(cond, what) _Static_assert(cond, #what)
+#else
+#define XR_STATIC_ASSERT(cond, what) typedef char xr_static_assert_##what[(cond) ? 1 : -1]
+#endif
+
 typedef int32_t XRChar;
 typedef int32_t XRStatus;
 typedef int64_t XRStrSize;

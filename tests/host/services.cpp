@@ -55,11 +55,11 @@ TEST_F(Services, CapturedMessagesKeepTypedValuesAndRenderLikeTheBufferForm) {
         xrzf_msg_int,     xrzf_msg_intmax, xrzf_msg_xrch,   xrzf_msg_ptr, xrzf_msg_double,
         xrzf_msg_ldouble, xrzf_msg_xr_str, xrzf_msg_ch_str, xrzf_msg_int, xrzf_msg_int};
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(cap->args[i].argType, types[i]) << i;
+        EXPECT_EQ(cap->args()[i].argType, types[i]) << i;
     // The values themselves show in the rendering below, which must match the buffer form.
-    EXPECT_EQ(cap->args[6].argVal.str.ptr, reinterpret_cast<std::intptr_t>(text.data()));
-    EXPECT_NE(cap->args[6].argVal.str.buff, reinterpret_cast<const char*>(text.data()));
-    EXPECT_EQ(cap->args[6].argVal.str.buffSz, 4 * sizeof(XRChar));
+    EXPECT_EQ(cap->args()[6].argVal.str.ptr, reinterpret_cast<std::intptr_t>(text.data()));
+    EXPECT_NE(cap->args()[6].argVal.str.buff, reinterpret_cast<const char*>(text.data()));
+    EXPECT_EQ(cap->args()[6].argVal.str.buffSz, 4 * sizeof(XRChar));
 
     XRChar buf[128];
     XRStrSize n = 0;
@@ -69,7 +69,7 @@ TEST_F(Services, CapturedMessagesKeepTypedValuesAndRenderLikeTheBufferForm) {
     auto rendered = FN(xrzRender)(nullptr, pool.handle(), cap);
     ASSERT_NE(rendered, nullptr);
     ASSERT_EQ(rendered->count, 1);
-    EXPECT_EQ(toUtf8(rendered->lines[0].line, rendered->lines[0].lineL), toUtf8(buf, n));
+    EXPECT_EQ(toUtf8(rendered->lines()[0].line, rendered->lines()[0].lineL), toUtf8(buf, n));
     EXPECT_NE(toUtf8(buf, n).find("|ünï|utf8|    42"), std::string::npos) << toUtf8(buf, n);
 }
 
@@ -79,9 +79,9 @@ TEST_F(Services, RenderFmtSplitsLinesAndStatusBuffHonoursTheDefaultLocale) {
                               s.data());
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->count, 3);
-    EXPECT_EQ(toUtf8(r->lines[0].line, r->lines[0].lineL), "a=5");
-    EXPECT_EQ(toUtf8(r->lines[1].line, r->lines[1].lineL), "b=x");
-    EXPECT_EQ(r->lines[2].lineL, 0);
+    EXPECT_EQ(toUtf8(r->lines()[0].line, r->lines()[0].lineL), "a=5");
+    EXPECT_EQ(toUtf8(r->lines()[1].line, r->lines()[1].lineL), "b=x");
+    EXPECT_EQ(r->lines()[2].lineL, 0);
 
     XRChar buf[8] = {};
     XRStrSize n = -1;
@@ -122,7 +122,7 @@ TEST_F(Services, LoggerDumpFollowsTheAncestorsLevelAndReleasesItsCaptures) {
     const XRText fmt = fromUtf8("n=%d");
     auto r = FN(LoggerRender)(child.handle(), fmt.data(), 4, 12);
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(toUtf8(r->lines[0].line, r->lines[0].lineL), "n=12");
+    EXPECT_EQ(toUtf8(r->lines()[0].line, r->lines()[0].lineL), "n=12");
 }
 
 std::string text(const std::uint8_t* p, UTF8ByteLength n) {

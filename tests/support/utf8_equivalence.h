@@ -81,11 +81,15 @@ inline auto convert(Converter f, const Placed& s, std::uint64_t room, XRFlags op
     return std::tuple{rc, cvtL, buffer};
 }
 
-template <Isa I> std::string conversions(const Placed& s, const std::vector<std::uint64_t>& rooms) {
+inline const std::vector<XRFlags> kConversionOptions = {0u, 1u, 4u, 5u};
+
+template <Isa I>
+std::string conversions(const Placed& s, const std::vector<std::uint64_t>& rooms,
+                        const std::vector<XRFlags>& options = kConversionOptions) {
     const std::pair<Converter, Converter> forms[] = {{xr::utf8::encode<I>, ref::encode},
                                                      {xr::utf8::decode<I>, ref::decode}};
     const std::uint8_t* p = s.data();
-    for (XRFlags opt : {0u, 1u, 4u, 5u}) {
+    for (XRFlags opt : options) {
         for (const auto& [fast, slow] : forms) {
             const std::string what =
                 (fast == forms[0].first ? "encode opt " : "decode opt ") + std::to_string(opt);
@@ -118,12 +122,12 @@ inline std::vector<std::uint64_t> roomsFor(const Bytes& s, std::uint64_t seed) {
 template <Isa I> std::string counts(const Placed& x) {
     const std::uint8_t* p = x.data();
     const std::uint64_t n = x.size();
-    if (xr::utf8::numChars<I>(p, n) != ref::numChars(p, n)) return "numChars";
+    const std::uint64_t chars = ref::numChars(p, n);
+    if (xr::utf8::numChars<I>(p, n) != chars) return "numChars";
     if (xr::utf8::countByAnnounced<I>(p, n) != ref::countByAnnounced(p, n))
         return "countByAnnounced";
     if (xr::utf8::trimToBoundary<I>(p, n) != ref::trimToBoundary(p, n)) return "trimToBoundary";
     // Counting by characters reads past a cut last character, up to the NUL after x.
-    const std::uint64_t chars = ref::numChars(p, n);
     for (std::uint64_t k :
          {chars, chars / 2, (chars + 2) / 3, std::min<std::uint64_t>(chars, 1), std::uint64_t{0}})
         if (xr::utf8::byteLength<I>(p, k) != ref::byteLength(p, k))
@@ -172,15 +176,16 @@ inline std::string countMismatch(Isa isa, const Bytes& x, std::size_t shift = 0)
                               : counts<Isa::Sse2>(p);
 }
 
-// Both converters on x (placed likewise) with each option, into the given rooms or
-// into rooms chosen by the seed.
+// Both converters on x (placed likewise) with each option (or the given ones), into the
+// given rooms or into rooms chosen by the seed.
 inline std::string conversionMismatch(Isa isa, const Bytes& x,
                                       const std::vector<std::uint64_t>& rooms,
-                                      std::size_t shift = 0) {
+                                      std::size_t shift = 0,
+                                      const std::vector<XRFlags>& options = kConversionOptions) {
     const Placed p(x, shift);
-    return isa == Isa::Avx512 ? conversions<Isa::Avx512>(p, rooms)
-           : isa == Isa::Avx2 ? conversions<Isa::Avx2>(p, rooms)
-                              : conversions<Isa::Sse2>(p, rooms);
+    return isa == Isa::Avx512 ? conversions<Isa::Avx512>(p, rooms, options)
+           : isa == Isa::Avx2 ? conversions<Isa::Avx2>(p, rooms, options)
+                              : conversions<Isa::Sse2>(p, rooms, options);
 }
 inline std::string conversionMismatch(Isa isa, const Bytes& x, std::uint64_t seed,
                                       std::size_t shift = 0) {

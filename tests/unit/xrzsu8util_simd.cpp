@@ -1,10 +1,11 @@
 // The vector forms of the UTF-8 kit against their references, on every kernel set this
 // CPU has: texts built so that malformed, special and multi-byte sequences fall at every
 // offset of a 64-byte stretch, cut at every length, and long runs; for pairs, the same
-// text, its case-swapped form, and copies with one byte changed. (Random bytes and pairs:
-// the fuzz targets utf8_compare and utf8_modified, replayed by every build.)
+// text, its case-swapped form, and copies with one byte changed; and random texts. (The
+// fuzz targets utf8_compare and utf8_modified take one kernel set per input.)
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,36 @@ TEST(Utf8Kernels, LongRunsAndBlanksInBulk) {
         for (std::size_t lead = 0; lead < 40; ++lead)
             ASSERT_NO_FATAL_FAILURE(
                 expectAgree(std::string(lead, 'k') + tail, std::string(lead, 'k') + tail, lead));
+}
+
+// Random texts of up to 200 bytes, mostly UTF-8 lead and continuation bytes, ASCII and
+// blanks: each against another and against a copy with one byte changed, on every
+// kernel set from an alignment the count picks, with the conversions into rooms it picks
+// too (every room for short texts).
+TEST(Utf8Kernels, RandomTextsOnEveryKernel) {
+    std::mt19937_64 rng(0x7e57);
+    auto randomText = [&] {
+        xrequiv::Bytes t(rng() % 200, 0);
+        for (auto& b : t) {
+            const auto r = rng();
+            b = static_cast<std::uint8_t>((r & 3) == 0   ? r >> 8
+                                          : (r & 3) == 1 ? 0x80 | (r >> 8 & 0x3F)
+                                          : (r & 3) == 2 ? 0x20 + (r >> 8) % 0x5F
+                                                         : 0xC2 + (r >> 8) % 0x33);
+        }
+        return t;
+    };
+    for (std::size_t i = 0; i < 1000; ++i) {
+        const xrequiv::Bytes x = randomText(), y = randomText();
+        xrequiv::Bytes z = x;
+        if (!z.empty()) z[rng() % z.size()] ^= static_cast<std::uint8_t>(1 << rng() % 8);
+        for (auto isa : xrequiv::kernels())
+            ASSERT_EQ(xrequiv::kitMismatch(isa, x, y, i) + xrequiv::kitMismatch(isa, y, x, i) +
+                          xrequiv::kitMismatch(isa, z, x, i) +
+                          xrequiv::conversionMismatch(isa, x, i, i),
+                      "")
+                << "x = " << testing::PrintToString(x) << "\ny = " << testing::PrintToString(y);
+    }
 }
 
 } // namespace
