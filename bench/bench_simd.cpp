@@ -24,28 +24,13 @@
 namespace {
 
 using xr::strict::Encoding;
+using xrbench::input;
 using xrbench::kGBps;
 using xrbench::Peer;
+using xrbench::repsFor;
 using xrbench::sideBySide;
+using xrbench::u8;
 
-const std::string& input(benchmark::State& state) {
-    const auto i = static_cast<std::size_t>(state.range(0));
-    const auto& files = xrbench::corpus();
-    if (i < files.size()) {
-        state.SetLabel(files[i].name);
-        return files[i].bytes;
-    }
-    state.SetLabel("wikipedia_mars");
-    return xrbench::largeText();
-}
-
-std::size_t repsFor(const std::string& s) {
-    return s.size() < (1u << 20) ? 8 : 1;
-}
-
-const std::uint8_t* u8(const std::string& s) {
-    return reinterpret_cast<const std::uint8_t*>(s.data());
-}
 XRUtf8* mut(const std::string& s) {
     return const_cast<XRUtf8*>(u8(s));
 }

@@ -109,6 +109,17 @@ const std::string& largeText() {
     return text;
 }
 
+const std::string& input(benchmark::State& state) {
+    const auto i = static_cast<std::size_t>(state.range(0));
+    const auto& files = corpus();
+    if (i < files.size()) {
+        state.SetLabel(files[i].name);
+        return files[i].bytes;
+    }
+    state.SetLabel("wikipedia_mars");
+    return largeText();
+}
+
 void reportSideBySide(benchmark::State& state, double amount, Rate rate, double ours,
                       const std::vector<std::pair<std::string, double>>& peers) {
     const double total = amount * static_cast<double>(state.iterations());

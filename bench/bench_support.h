@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -32,6 +33,16 @@ void printMachine();
 const std::vector<CorpusFile>& corpus();
 // The wikipedia_mars texts concatenated: a large, out-of-cache input.
 const std::string& largeText();
+// The input of a benchmark whose argument is an index into corpus() (one past the last:
+// largeText()), labelled with its name.
+const std::string& input(benchmark::State& state);
+// Enough repetitions per timing that a small file takes well over a timer tick.
+inline std::size_t repsFor(const std::string& s) {
+    return s.size() < (1u << 20) ? 8 : 1;
+}
+inline const std::uint8_t* u8(const std::string& s) {
+    return reinterpret_cast<const std::uint8_t*>(s.data());
+}
 
 // The timed work of ours per benchmark. Each iteration also runs the peers, many times
 // slower, so the benchmark library's default would make a run of every file take an hour.

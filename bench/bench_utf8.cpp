@@ -29,29 +29,13 @@
 
 namespace {
 
+using xrbench::input;
 using xrbench::kGBps;
 using xrbench::Peer;
+using xrbench::repsFor;
 using xrbench::sideBySide;
+using xrbench::u8;
 
-const std::string& input(benchmark::State& state) {
-    const auto i = static_cast<std::size_t>(state.range(0));
-    const auto& files = xrbench::corpus();
-    if (i < files.size()) {
-        state.SetLabel(files[i].name);
-        return files[i].bytes;
-    }
-    state.SetLabel("wikipedia_mars");
-    return xrbench::largeText();
-}
-
-// Enough repetitions per timing that a small file takes well over a timer tick.
-std::size_t repsFor(const std::string& s) {
-    return s.size() < (1u << 20) ? 8 : 1;
-}
-
-const std::uint8_t* u8(const std::string& s) {
-    return reinterpret_cast<const std::uint8_t*>(s.data());
-}
 std::uint8_t* u8(std::string& s) {
     return reinterpret_cast<std::uint8_t*>(s.data());
 }

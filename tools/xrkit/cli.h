@@ -46,6 +46,33 @@ void limitOperands(const Options& options, std::size_t most);
 // text as a JSON string: quoted, escaped, with ill-formed UTF-8 as U+FFFD.
 std::string jsonString(const std::string& text);
 
+// The commands that report on several files (validate, count): each(name, in, out),
+// given each FILE operand (standard input for "-" or none) open, prints the file's line
+// and says whether the file was good. A file that cannot be read is reported on standard error
+// (and, with --json, as an "error" line) and the others go on; the result is 1 when any
+// file was not good, else 0.
+template <class Each> int reportPerFile(std::vector<std::string> names, bool json, Each each) {
+    if (names.empty()) names.push_back("-");
+    Output out("-");
+    int rc = 0;
+    for (const std::string& name : names) {
+        try {
+            Input in(name);
+            rc |= !each(name, in, out);
+        } catch (const DataError& e) {
+            rc = 1;
+            out.flush();
+            report(e.what());
+            if (json)
+                out.print("{\"file\":%s,\"error\":%s}\n", jsonString(name).c_str(),
+                          jsonString(e.what()).c_str());
+        }
+        out.flush();
+    }
+    out.finish();
+    return rc;
+}
+
 // The library loaded and attached to a reference host, as the framework does it.
 struct Runtime {
     xrhost::Host host;

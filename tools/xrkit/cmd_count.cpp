@@ -71,44 +71,27 @@ class Counter {
 };
 
 int runCount(const Args& args) {
-    Options o(args, kOptions);
-    if (o.operands.empty()) o.operands.push_back("-");
+    const Options o(args, kOptions);
     const bool json = o.has("json");
     Runtime rt;
-    Output out("-");
-    int rc = 0;
-    for (const std::string& name : o.operands) {
-        try {
-            Input in(name);
-            Counter counter(rt.lib);
-            Counts c;
-            do {
-                in.fill();
-                in.consume(counter.count(in.data(), in.size(), in.ended(), c));
-            } while (!in.ended());
-            rc |= c.invalid != 0;
-            const auto u = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
-            if (json)
-                out.print("{\"file\":%s,\"bytes\":%llu,\"characters\":%llu,\"announced\":%llu,"
-                          "\"invalid\":%llu}\n",
-                          jsonString(name).c_str(), u(c.bytes), u(c.characters), u(c.announced),
-                          u(c.invalid));
-            else
-                out.print("%s: %llu bytes, %llu characters, %llu announced, %llu invalid\n",
-                          in.name().c_str(), u(c.bytes), u(c.characters), u(c.announced),
-                          u(c.invalid));
-        } catch (const DataError& e) {
-            rc = 1;
-            out.flush();
-            report(e.what());
-            if (json)
-                out.print("{\"file\":%s,\"error\":%s}\n", jsonString(name).c_str(),
-                          jsonString(e.what()).c_str());
-        }
-        out.flush();
-    }
-    out.finish();
-    return rc;
+    return reportPerFile(o.operands, json, [&](const std::string& name, Input& in, Output& out) {
+        Counter counter(rt.lib);
+        Counts c;
+        do {
+            in.fill();
+            in.consume(counter.count(in.data(), in.size(), in.ended(), c));
+        } while (!in.ended());
+        const auto u = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+        if (json)
+            out.print("{\"file\":%s,\"bytes\":%llu,\"characters\":%llu,\"announced\":%llu,"
+                      "\"invalid\":%llu}\n",
+                      jsonString(name).c_str(), u(c.bytes), u(c.characters), u(c.announced),
+                      u(c.invalid));
+        else
+            out.print("%s: %llu bytes, %llu characters, %llu announced, %llu invalid\n",
+                      in.name().c_str(), u(c.bytes), u(c.characters), u(c.announced), u(c.invalid));
+        return c.invalid == 0;
+    });
 }
 
 } // namespace

@@ -43,46 +43,30 @@ FileVerdict check(Input& in, decltype(&xrzsu8NumChars) numChars) {
 }
 
 int runValidate(const Args& args) {
-    Options o(args, kOptions);
-    if (o.operands.empty()) o.operands.push_back("-");
+    const Options o(args, kOptions);
     const bool json = o.has("json");
     Runtime rt;
     const auto numChars = rt.lib.fn<decltype(xrzsu8NumChars)>("xrzsu8NumChars");
-    Output out("-");
-    int rc = 0;
-    for (const std::string& name : o.operands) {
-        try {
-            Input in(name);
-            const FileVerdict v = check(in, numChars);
-            rc |= !v.good;
-            const std::string file = jsonString(name);
-            if (json && v.good)
-                out.print("{\"file\":%s,\"valid\":true,\"bytes\":%llu,\"characters\":%llu}\n",
-                          file.c_str(), static_cast<unsigned long long>(v.bytes),
-                          static_cast<unsigned long long>(v.characters));
-            else if (json)
-                out.print("{\"file\":%s,\"valid\":false,\"problem\":\"%s\",\"offset\":%llu,"
-                          "\"sequence\":\"%s\"}\n",
-                          file.c_str(), v.incomplete ? "incomplete" : "ill-formed",
-                          static_cast<unsigned long long>(v.offset), v.sequence.c_str());
-            else if (v.good)
-                out.print("%s: well-formed UTF-8, %llu bytes, %llu characters\n", in.name().c_str(),
-                          static_cast<unsigned long long>(v.bytes),
-                          static_cast<unsigned long long>(v.characters));
-            else
-                out.print("%s: %s\n", in.name().c_str(), v.problem.c_str());
-        } catch (const DataError& e) {
-            rc = 1;
-            out.flush();
-            report(e.what());
-            if (json)
-                out.print("{\"file\":%s,\"error\":%s}\n", jsonString(name).c_str(),
-                          jsonString(e.what()).c_str());
-        }
-        out.flush();
-    }
-    out.finish();
-    return rc;
+    return reportPerFile(o.operands, json, [&](const std::string& name, Input& in, Output& out) {
+        const FileVerdict v = check(in, numChars);
+        const std::string file = jsonString(name);
+        if (json && v.good)
+            out.print("{\"file\":%s,\"valid\":true,\"bytes\":%llu,\"characters\":%llu}\n",
+                      file.c_str(), static_cast<unsigned long long>(v.bytes),
+                      static_cast<unsigned long long>(v.characters));
+        else if (json)
+            out.print("{\"file\":%s,\"valid\":false,\"problem\":\"%s\",\"offset\":%llu,"
+                      "\"sequence\":\"%s\"}\n",
+                      file.c_str(), v.incomplete ? "incomplete" : "ill-formed",
+                      static_cast<unsigned long long>(v.offset), v.sequence.c_str());
+        else if (v.good)
+            out.print("%s: well-formed UTF-8, %llu bytes, %llu characters\n", in.name().c_str(),
+                      static_cast<unsigned long long>(v.bytes),
+                      static_cast<unsigned long long>(v.characters));
+        else
+            out.print("%s: %s\n", in.name().c_str(), v.problem.c_str());
+        return v.good;
+    });
 }
 
 } // namespace
