@@ -198,7 +198,9 @@ std::size_t Input::readAt(std::uint64_t offset, std::uint8_t* p, std::size_t n) 
 
 // ---- output ----------------------------------------------------------------
 
-Output::Output(const std::string& name) : name_(name), capacity_(std::size_t{256} << 10) {
+// Four times the room a bulk step of convert reserves, so that a chunk's output reaches
+// the file in one write (at flush()), not one per step.
+Output::Output(const std::string& name) : name_(name), capacity_(std::size_t{1} << 20) {
     buf_.reset(new std::uint8_t[capacity_]);
     if (name.empty() || name == "-") {
         name_ = kStdoutName;
