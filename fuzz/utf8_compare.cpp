@@ -54,15 +54,16 @@ void checkCopy(const Bytes& text, std::size_t tlen) {
     check(std::memcmp(both.data() + 3, text.data(), m) == 0);
 }
 
-// Up to three ASCII letters, then some 1000 bytes of four-byte characters or (when x
-// asks) of one- to three-byte ones, which the widest kernel takes by other paths; byte
-// k of y goes to the place that follows the last one by a step taken from x.
+// Up to three ASCII letters, then some 1400 bytes of four-byte characters or (when x
+// asks) of one- to three-byte ones, which the widest kernel takes by other paths (the
+// latter in a step of 976 bytes after its first group); byte k of y goes to the place
+// that follows the last one by a step taken from x.
 Bytes longTextWith(const Bytes& x, const Bytes& y) {
     const std::uint8_t pick = x.empty() ? 0 : x[0];
     const Bytes piece = pick & 4 ? Bytes{0xE4, 0xB8, 0xAD, ' ', 0xC2, 0xB7, 'a', 0xED, 0x95, 0x9C}
                                  : Bytes{0xF0, 0x9F, 0x98, 0x80};
     Bytes run(pick % 4, 'a');
-    while (run.size() < 1000)
+    while (run.size() < 1400)
         run += piece;
     std::size_t at = 0;
     for (std::size_t k = 0; k < y.size(); ++k) {
@@ -95,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkCopy(y, x.size());
     // Last: the vector forms against their references on every kernel set, from an
     // alignment that the input's size picks; and the counts of a longer well-formed text
-    // with the bytes of y written into it.
+    // with the bytes of y written into it, on the widest kernel set (only there does such
+    // text reach paths that x and y do not).
     const Bytes run = longTextWith(x, y);
     for (auto isa : xrequiv::kernels()) {
         check(xrequiv::kitMismatch(isa, x, y, size).empty());
         check(xrequiv::kitMismatch(isa, y, x, size).empty());
-        check(xrequiv::countMismatch(isa, run, size).empty());
     }
+    check(xrequiv::countMismatch(xrequiv::kernels().back(), run, size).empty());
     return 0;
 }
