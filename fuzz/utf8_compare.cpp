@@ -67,10 +67,10 @@ void checkCopy(const Bytes& text, std::size_t tlen) {
 }
 
 // Up to three ASCII letters, then four-byte characters or (when x asks) one- to
-// three-byte ones, which the widest kernel takes by other paths, to a length from 330
-// bytes (past the first group of blocks) to 1074 that x picks, the last character cut
-// or not; byte k of y goes to the place that follows the last one by a step taken
-// from x.
+// three-byte ones, which the widest kernel takes by other paths (the latter in steps of
+// 976 bytes after its first group), to a length from 330 bytes (past the first group of
+// blocks) to 1446 that x picks, the last character cut or not; byte k of y goes to the
+// place that follows the last one by a step taken from x.
 Bytes longTextWith(const Bytes& x, const Bytes& y) {
     static const std::vector<Bytes> bases = [] {
         std::vector<Bytes> all;
@@ -79,7 +79,7 @@ Bytes longTextWith(const Bytes& x, const Bytes& y) {
                 pick & 4 ? Bytes{0xE4, 0xB8, 0xAD, ' ', 0xC2, 0xB7, 'a', 0xED, 0x95, 0x9C}
                          : Bytes{0xF0, 0x9F, 0x98, 0x80};
             Bytes run(pick % 4, 'a');
-            while (run.size() < 1074)
+            while (run.size() < 1446)
                 run += piece;
             all.push_back(run);
         }
@@ -87,7 +87,7 @@ Bytes longTextWith(const Bytes& x, const Bytes& y) {
     }();
     const std::uint8_t pick = x.empty() ? 0 : x[0];
     Bytes run = bases[pick % 8];
-    run.resize(330 + 24 * (pick >> 3));
+    run.resize(330 + 36 * (pick >> 3));
     std::size_t at = 0;
     for (std::size_t k = 0; k < y.size(); ++k) {
         at = (at + 1 + (x.empty() ? 97 : x[k % x.size()])) % run.size();

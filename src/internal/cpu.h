@@ -19,4 +19,10 @@ inline bool hasAvx512Vbmi2() {
            __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
 }
 
+// Beside the 512-bit set above: the bit-matrix transform of GFNI, which turns eight bytes
+// into their eight bit planes, and population counts of 64-bit lanes.
+inline bool hasGfniPopcnt512() {
+    return __builtin_cpu_supports("gfni") && __builtin_cpu_supports("avx512vpopcntdq");
+}
+
 } // namespace xr::cpu

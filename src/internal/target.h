@@ -21,6 +21,7 @@
 
 #define XR_AVX2_FEATURES "avx2,popcnt"
 #define XR_AVX512_FEATURES "avx2,bmi2,popcnt,avx512f,avx512bw,avx512vbmi,avx512vbmi2"
+#define XR_AVX512_GFNI_FEATURES XR_AVX512_FEATURES ",gfni,avx512vpopcntdq"
 
 // Kernel helpers that must fold into their loops: a call there would spill the vectors
 // and reload the constants at every block.

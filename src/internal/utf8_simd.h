@@ -105,6 +105,21 @@ XR_UTF8_DECLARE_KERNELS
 }
 #undef XR_UTF8_DECLARE_KERNELS
 
+namespace avx512 {
+// Runs for counting by continuation bytes, 976 bytes a step, for CPUs that also have
+// GFNI and 512-bit population counts (xrzsu8util_planes.cpp): from p + i, as long as
+// every lead is followed by exactly the continuation bytes it announces (from F8 up:
+// three) and no other byte is a continuation byte. The three bytes before p + i must be
+// readable and keep that rule as far as they go. end: where the steps stopped; conts:
+// the continuation bytes before it.
+constexpr std::size_t kPlaneStep = 976;
+struct PlaneRun {
+    std::size_t end;
+    std::size_t conts;
+};
+PlaneRun planeRun(const std::uint8_t* p, std::size_t i, std::size_t n);
+} // namespace avx512
+
 template <Isa I, class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     if constexpr (I == Isa::Avx512) return avx512::structureRun<R>(p, n);
     if constexpr (I == Isa::Avx2) return avx2::structureRun<R>(p, n);

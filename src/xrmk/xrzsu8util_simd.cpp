@@ -221,64 +221,24 @@ inline unsigned patternAfter(const std::uint8_t* q, Mask c3) {
     return kNoPattern;
 }
 
+// The groups from i on that keep the pattern of the phase, in a loop of their own (one
+// group a turn of the run's loop took up to 1.7 times as long when counting by
+// continuation bytes): where the first that does not starts.
+inline std::size_t patternGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
+                                 unsigned phase) {
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        prefetchAhead(p + i);
+        if (!keepsPattern(loadBlocks(p + i), phase)) break;
+    }
+    return i;
+}
+
 // The groups of ASCII bytes from i on: where the first group that is not starts.
 inline std::size_t asciiGroups(const std::uint8_t* p, std::size_t i, std::size_t n) {
     for (; i + 4 * kBytes <= n; i += 4 * kBytes)
         if (!ascii(loadGroup(p + i))) break;
     return i;
 }
-
-// For runs where sequences may end early: the blocks from i on, each held only to the
-// leads one and two places before its bytes, and nothing to the top, block by block
-// (in such text that took less time than the groups below). Stops at a block that this
-// does not pass (a four-byte sequence stops it at its last byte: the caller checks that
-// block again in full) or after a block without continuation bytes (ascii).
-struct LooseRun {
-    std::size_t end;
-    std::size_t conts;
-    bool ascii;
-};
-template <class R>
-[[gnu::noinline]] LooseRun looseBlocks(const std::uint8_t* p, std::size_t i, std::size_t n) {
-    static_assert(R::kEarlyEnds);
-    std::size_t conts = 0;
-    // Four blocks a branch; a group that does not pass goes again block by block below.
-    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
-        const std::uint8_t* q = p + i;
-        _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(q + 18 * kBytes), _MM_HINT_T0);
-        Mask c[4], bad = 0;
-        V prev = load(q);
-        c[0] = continuations(prev);
-        bad |= stopsAfter<R, false, false>(q, prev, c[0]);
-        for (std::size_t k = 1; k < 4; ++k) {
-            // The bytes one and two places back, from the block before in a register.
-            const V cur = load(q + k * kBytes);
-            const V carry = _mm512_alignr_epi64(cur, prev, 6);
-            c[k] = continuations(cur);
-            bad |= stops<R, false, false>(cur, c[k], _mm512_alignr_epi8(cur, carry, 15),
-                                          _mm512_alignr_epi8(cur, carry, 14), cur);
-            prev = cur;
-        }
-        if (bad != 0) break;
-        conts += static_cast<std::size_t>(std::popcount(c[0]) + std::popcount(c[1]) +
-                                          std::popcount(c[2]) + std::popcount(c[3]));
-        if (c[3] == 0) return {i + 4 * kBytes, conts, true};
-    }
-    for (; i + kBytes <= n; i += kBytes) {
-        const std::uint8_t* q = p + i;
-        _mm_prefetch(reinterpret_cast<const char*>(q + 16 * kBytes), _MM_HINT_T0);
-        const V cur = load(q);
-        const Mask c = continuations(cur);
-        if (stopsAfter<R, false, false>(q, cur, c) != 0) break;
-        conts += static_cast<std::size_t>(std::popcount(c));
-        if (c == 0) return {i + kBytes, conts, true};
-    }
-    return {i, conts, false};
-}
-
-constexpr std::size_t kLooseWorthwhile = 8 * kBytes;
-constexpr unsigned kLooseRest = 16;
 
 // Groups start at a 64-byte boundary, so that only the loads of the bytes before each
 // block split a cache line; the blocks before the first boundary at least three bytes in
@@ -291,25 +251,23 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     // What the last group showed: all its bytes below F0, no continuation byte, a byte
     // from F0 up. The ASCII test is made only after a group without continuation bytes
     // (in other text it would cost more than it saves); when counting by continuation
-    // bytes, a group without bytes from F0 up hands over to looseBlocks.
+    // bytes, a group without bytes from F0 up hands over to planeRun (text of four-byte
+    // characters keeps to its pattern faster), where the CPU has it.
     bool lowBefore = false, asciiBefore = true, highSeen = false;
     unsigned phase = kNoPattern; // of the four-byte pattern the text keeps, if known
-    // Turns of this loop before looseBlocks is tried again: in text that mixes scripts it
-    // often stops after a block or two, and each switch costs more than the group check.
-    unsigned looseWait = 0;
+    // planeRun stops only before a step that holds a byte which ends this run; then it
+    // waits until that step is passed.
+    const bool planes = R::kEarlyEnds && cpu::hasGfniPopcnt512();
+    std::size_t planesFrom = 0;
     while (i + kBytes <= n) {
-        if constexpr (R::kEarlyEnds) {
-            if (looseWait > 0) {
-                --looseWait;
-            } else if (i >= head && !asciiBefore && !highSeen && phase == kNoPattern) {
-                const LooseRun r = looseBlocks<R>(p, i, n);
-                if (r.end - i < kLooseWorthwhile) looseWait = kLooseRest;
-                i = r.end;
-                conts += r.conts;
-                asciiBefore = r.ascii;
-                lowBefore = false; // bytes from F0 up may be there
-                if (i + kBytes > n) break;
-            }
+        if (planes && i >= head && i >= planesFrom && i + kPlaneStep <= n && !asciiBefore &&
+            !highSeen && phase == kNoPattern) {
+            const PlaneRun r = planeRun(p, i, n);
+            if (r.end + kPlaneStep <= n) planesFrom = r.end + kPlaneStep;
+            i = r.end;
+            conts += r.conts;
+            lowBefore = false; // bytes from F0 up may be there
+            if (i + kBytes > n) break;
         }
         if (i >= head && i + kGroup <= n) {
             const std::uint8_t* q = p + i;
@@ -324,19 +282,20 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
                     continue;
                 }
             }
-            prefetchAhead(q);
-            Group g = loadBlocks(q);
             if constexpr (kPatternRuns<R>) {
                 if (phase != kNoPattern) {
-                    if (keepsPattern(g, phase)) {
-                        conts += kPatternConts;
-                        i += kGroup;
+                    const std::size_t end = patternGroups(p, i, n, phase);
+                    if (end != i) {
+                        conts += (end - i) / kGroup * kPatternConts;
+                        i = end;
                         lowBefore = asciiBefore = false;
-                        continue;
                     }
                     phase = kNoPattern;
+                    continue;
                 }
             }
+            prefetchAhead(q);
+            Group g = loadBlocks(q);
             findTop(g);
             Mask c[4];
             continuations(g, c);

@@ -69,6 +69,18 @@ inline std::uint64_t numChars(const std::uint8_t* s, std::uint64_t l) {
     return count;
 }
 
+// The bytes that the first `chars` such steps take, with no bound: the text holds that
+// many characters or ends in a readable byte that is no continuation byte.
+inline std::uint64_t byteLength(const std::uint8_t* s, std::uint64_t chars) {
+    std::uint64_t i = 0;
+    for (; chars > 0; --chars) {
+        const std::uint64_t end = i + static_cast<std::uint64_t>(announced(s[i]));
+        for (++i; i < end && isCont(s[i]);)
+            ++i;
+    }
+    return i;
+}
+
 struct Decoded {
     std::uint32_t cp;
     std::uint64_t used;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "utf8_equivalence.h"
+#include "utf8_reference.h"
 
 namespace {
 
@@ -245,6 +246,99 @@ TEST(Utf8Kernels, RandomTextsOnEveryKernel) {
                           xrequiv::conversionMismatch(isa, x, i, i),
                       "")
                 << "x = " << testing::PrintToString(x) << "\ny = " << testing::PrintToString(y);
+    }
+}
+
+// Counting by continuation bytes of x, placed `shift` bytes past a 64-byte boundary, on
+// every kernel set against the independent reference: the characters, and the bytes of
+// all of them, of half and of one.
+std::string continuationCountMismatch(const std::string& x, std::size_t shift) {
+    const xrequiv::Bytes bytes(x.begin(), x.end());
+    const xrequiv::Placed placed(bytes, shift);
+    const std::uint8_t* p = placed.data();
+    const std::uint64_t chars = xrref::numChars(p, x.size());
+    for (auto isa : xrequiv::kernels()) {
+        const auto numChars = isa == xrequiv::Isa::Avx512 ? xr::utf8::numChars<xrequiv::Isa::Avx512>
+                              : isa == xrequiv::Isa::Avx2 ? xr::utf8::numChars<xrequiv::Isa::Avx2>
+                                                          : xr::utf8::numChars<xrequiv::Isa::Sse2>;
+        const auto byteLength =
+            isa == xrequiv::Isa::Avx512 ? xr::utf8::byteLength<xrequiv::Isa::Avx512>
+            : isa == xrequiv::Isa::Avx2 ? xr::utf8::byteLength<xrequiv::Isa::Avx2>
+                                        : xr::utf8::byteLength<xrequiv::Isa::Sse2>;
+        if (numChars(p, x.size()) != chars) return "numChars";
+        for (std::uint64_t k : {chars, chars / 2, std::min<std::uint64_t>(chars, 1)})
+            if (byteLength(p, k) != xrref::byteLength(p, k))
+                return "byteLength " + std::to_string(k);
+    }
+    return "";
+}
+
+// Well-formed text of `size` bytes or a few more, of characters drawn from `mix`.
+std::string randomText(const std::vector<std::string>& mix, std::size_t size, std::mt19937& rng) {
+    std::string t;
+    while (t.size() < size)
+        t += mix[rng() % mix.size()];
+    return t;
+}
+
+// Mixes of well-formed characters: one script of two-byte letters, one of three-byte ones,
+// four-byte characters among shorter ones, and every length among ASCII words.
+const std::vector<std::vector<std::string>> kMixes = {
+    {"\xD0\x9F", "\xD1\x80", "\xD0\xB8", "\xD0\xB2", " ", "\xD7\x90", "\xCE\xB1"},
+    {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE3\x80\x82", "\xEF\xBC\x8C", "\xE0\xA4\xB9"},
+    {"\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E", "\xE2\x9D\xA4", "\xF4\x8F\xBF\xBF", "a"},
+    {"word ", "a", ". ", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xD7\x90"}};
+
+// What breaks counting by continuation bytes: stray continuation bytes alone, in twos and
+// in a run of four; leads cut short by the text that follows; leads from F8 up with three,
+// four and five continuation bytes; one continuation byte too many; a lead whose sequence
+// an ASCII byte ends.
+const std::vector<std::string> kBreaks = {"\x80",
+                                          "\xBF\xBF",
+                                          "\x80\x80\x80\x80",
+                                          "\xC3",
+                                          "\xE3\x81",
+                                          "\xF0\x9F\x98",
+                                          "\xF8",
+                                          "\xF8\x88\x80\x80",
+                                          "\xFB\x88\x80\x80\x80",
+                                          "\xFC\x84\x80\x80\x80\x80",
+                                          "\xFF\x80\x80\x80",
+                                          "\xC3\xA9\xA9",
+                                          "\xE3\x41\x42",
+                                          "\xE0\x41\x80"};
+
+// The widest kernel set counts in steps of 976 bytes (16 windows of 61, after its first
+// 64-byte group): each break at every offset of the first two steps and of the blocks,
+// groups and windows before them, in random well-formed text of each mix, from two
+// alignments.
+TEST(Utf8Kernels, ContinuationCountsWithEachBreakAtEveryOffset) {
+    std::mt19937 rng(17);
+    for (const auto& mix : kMixes) {
+        const std::string base = randomText(mix, 2400, rng);
+        for (const std::string& piece : kBreaks)
+            for (std::size_t at = 0; at < 2340; ++at)
+                for (std::size_t shift : {std::size_t{0}, 3 + at % 61})
+                    ASSERT_EQ(continuationCountMismatch(
+                                  base.substr(0, at) + piece + base.substr(at), shift),
+                              "")
+                        << "piece " << testing::PrintToString(piece) << " at " << at << " shift "
+                        << shift;
+    }
+}
+
+// Random well-formed text of random length with up to four breaks at random places, and
+// the same text whole; any alignment.
+TEST(Utf8Kernels, ContinuationCountsOfRandomTextWithBreaks) {
+    std::mt19937 rng(29);
+    for (int round = 0; round < 4000; ++round) {
+        const auto& mix = kMixes[rng() % kMixes.size()];
+        std::string x = randomText(mix, rng() % 4000, rng);
+        const std::size_t shift = rng() % 64;
+        ASSERT_EQ(continuationCountMismatch(x, shift), "") << "round " << round << " whole";
+        for (unsigned k = rng() % 5; k > 0; --k)
+            x.insert(rng() % (x.size() + 1), kBreaks[rng() % kBreaks.size()]);
+        ASSERT_EQ(continuationCountMismatch(x, shift), "") << "round " << round;
     }
 }
 
