@@ -154,17 +154,25 @@ Validation utf8(const std::uint8_t* p, std::size_t n) {
     };
     V prev = _mm256_setzero_si256();
     std::size_t i = 0;
-    for (; i + 128 <= n; i += 128) {
+    const auto ascii = [](V a, V b, V c, V d) {
+        return !_mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)));
+    };
+    while (i + 128 <= n) {
         const V b0 = at(i), b1 = at(i + 32), b2 = at(i + 64), b3 = at(i + 96);
-        V err;
-        if (!_mm256_movemask_epi8(
-                _mm256_or_si256(_mm256_or_si256(b0, b1), _mm256_or_si256(b2, b3))))
-            err = _mm256_subs_epu8(prev, open);
-        else
-            err = _mm256_or_si256(_mm256_or_si256(c.errors(prev, b0), c.errors(b0, b1)),
-                                  _mm256_or_si256(c.errors(b1, b2), c.errors(b2, b3)));
-        prev = b3;
+        if (ascii(b0, b1, b2, b3)) {
+            // A run of ASCII blocks: only the character before it can be left open.
+            if (const V err = _mm256_subs_epu8(prev, open); !_mm256_testz_si256(err, err))
+                return scalarFrom(p, n, boundaryBefore(p, i));
+            for (i += 128; i + 128 <= n && ascii(at(i), at(i + 32), at(i + 64), at(i + 96));)
+                i += 128;
+            prev = at(i - 32);
+            continue;
+        }
+        const V err = _mm256_or_si256(_mm256_or_si256(c.errors(prev, b0), c.errors(b0, b1)),
+                                      _mm256_or_si256(c.errors(b1, b2), c.errors(b2, b3)));
         if (!_mm256_testz_si256(err, err)) return scalarFrom(p, n, boundaryBefore(p, i));
+        prev = b3;
+        i += 128;
     }
     for (; i + 32 <= n; i += 32) {
         const V cur = at(i);
