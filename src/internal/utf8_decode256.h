@@ -39,16 +39,17 @@ inline constexpr std::array<std::array<std::uint8_t, 8>, 256> kCompact8 = [] {
     return t;
 }();
 
-// Entry m: the two bytes of each 16-bit lane k with bit k set in m, lowest first, then
-// zeros (indices with bit 7 set).
+// Entry m: the two bytes of each 16-bit lane k with bit k set in m, lowest first (each
+// lane's bytes swapped for big-endian output), then zeros (indices with bit 7 set).
+template <bool Big>
 inline constexpr std::array<std::array<std::uint8_t, 16>, 256> kCompact16 = [] {
     std::array<std::array<std::uint8_t, 16>, 256> t{};
     for (unsigned m = 0; m < 256; ++m) {
         unsigned n = 0;
         for (unsigned b = 0; b < 8; ++b)
             if (m >> b & 1) {
-                t[m][n++] = static_cast<std::uint8_t>(2 * b);
-                t[m][n++] = static_cast<std::uint8_t>(2 * b + 1);
+                t[m][n++] = static_cast<std::uint8_t>(2 * b + (Big ? 1 : 0));
+                t[m][n++] = static_cast<std::uint8_t>(2 * b + (Big ? 0 : 1));
             }
         while (n < 16)
             t[m][n++] = 0x80;
@@ -56,45 +57,45 @@ inline constexpr std::array<std::array<std::uint8_t, 16>, 256> kCompact16 = [] {
     return t;
 }();
 
-// One bit per byte of a 64-byte block.
-struct Shape {
-    std::uint64_t high;  // 1xxxxxxx
-    std::uint64_t cont;  // 10xxxxxx
-    std::uint64_t twoUp; // 11xxxxxx: a lead of two bytes or more
-    std::uint64_t threeUp;
-    std::uint64_t fourUp;
-    std::uint64_t badLead; // C0, C1, F5..FF: leads that start no character
-};
-
-XR_INLINE Y dbl(Y v) {
-    return _mm256_add_epi8(v, v);
+// The bytes of v moved up by k (1 to 3) positions, with those of prev below.
+template <int K> XR_INLINE Y before(Y prev, Y v) {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(prev, v, 0x21), 16 - K);
+}
+// Bit 7 set where the byte is not zero.
+XR_INLINE Y nonZero(Y v) {
+    return _mm256_adds_epu8(v, bytesY(0x7F));
 }
 
-XR_INLINE Shape shapeOf(Y a, Y b) {
-    // Bit 7 of v & v << 1 & v << 2 ...: the run of leading ones of each byte.
-    const Y a1 = dbl(a), b1 = dbl(b), a2 = dbl(a1), b2 = dbl(b1);
-    const Y a11 = _mm256_and_si256(a, a1), b11 = _mm256_and_si256(b, b1);
-    const Y a111 = _mm256_and_si256(a11, a2), b111 = _mm256_and_si256(b11, b2);
-    Shape s;
-    s.high = bits(a, b);
-    s.cont = bits(_mm256_andnot_si256(a1, a), _mm256_andnot_si256(b1, b));
-    s.twoUp = bits(a11, b11);
-    s.threeUp = bits(a111, b111);
-    s.fourUp = bits(_mm256_and_si256(a111, dbl(a2)), _mm256_and_si256(b111, dbl(b2)));
-    // Signed, F5..FF are above F4 and so is ASCII; C0 and C1 differ from C0 in bit 0 only.
-    const Y f4 = bytesY(0xF4), c0 = bytesY(0xC0), not1 = bytesY(0xFE);
-    s.badLead = (bits(_mm256_cmpgt_epi8(a, f4), _mm256_cmpgt_epi8(b, f4)) & s.high) |
-                bits(_mm256_cmpeq_epi8(_mm256_and_si256(a, not1), c0),
-                     _mm256_cmpeq_epi8(_mm256_and_si256(b, not1), c0));
-    return s;
+// Bit 7 set in each byte of v (the block's bytes at 32h, after prev) that breaks the
+// structure: a lead byte that starts no character (C0, C1, F5..FF), or a byte that is a
+// continuation byte where no lead announces one or the reverse. `cont` gets bit 7 set
+// at continuation bytes; `four` is non-zero where a four-byte lead is.
+XR_INLINE Y brokenBytes(Y prev, Y v, Y& cont, Y& four) {
+    const Y expected = _mm256_or_si256(
+        _mm256_subs_epu8(before<1>(prev, v), bytesY(0xBF)),
+        _mm256_or_si256(_mm256_subs_epu8(before<2>(prev, v), bytesY(0xDF)),
+                        _mm256_subs_epu8(before<3>(prev, v), bytesY(0xEF))));
+    cont = _mm256_andnot_si256(_mm256_add_epi8(v, v), v);
+    four = _mm256_subs_epu8(v, bytesY(0xEF));
+    const Y badLead = _mm256_or_si256(
+        nonZero(_mm256_subs_epu8(v, bytesY(0xF4))),
+        _mm256_cmpeq_epi8(_mm256_and_si256(v, bytesY(0xFE)), bytesY(0xC0)));
+    return _mm256_or_si256(_mm256_xor_si256(nonZero(expected), cont), badLead);
 }
 
-// Every lead byte may start a character and is followed by exactly the continuation
-// bytes it announces, as far as the block reaches (the bytes before it are taken as a
-// character boundary).
-XR_INLINE bool wellFormed(const Shape& s) {
-    const std::uint64_t expected = s.twoUp << 1 | s.threeUp << 2 | s.fourUp << 3;
-    return ((expected ^ s.cont) | s.badLead) == 0;
+// Structure check of the 64-byte block a:b that starts at a character: every lead byte
+// may start a character and is followed by exactly the continuation bytes it announces,
+// as far as the block reaches. On success, `cont` has bit i set where byte i is a
+// continuation byte and `four` tells whether a four-byte character is in the block.
+XR_INLINE bool wellFormed(Y a, Y b, std::uint64_t& cont, bool& four) {
+    Y contA, contB, fourA, fourB;
+    const Y broken = _mm256_or_si256(brokenBytes(_mm256_setzero_si256(), a, contA, fourA),
+                                     brokenBytes(a, b, contB, fourB));
+    if (!_mm256_testz_si256(broken, bytesY(0x80))) return false;
+    cont = bits(contA, contB);
+    const Y anyFour = _mm256_or_si256(fourA, fourB);
+    four = !_mm256_testz_si256(anyFour, anyFour);
+    return true;
 }
 
 // Where the block after the one at p starts: at the first of bytes 61 to 63 that is not a
@@ -148,42 +149,28 @@ XR_INLINE unsigned decode8(__m128i window, unsigned keep, std::uint8_t* dst) {
     return static_cast<unsigned>(__builtin_popcount(keep));
 }
 
-// Lanes 0-7 of u (16-bit code points, the characters first) as 32-bit units at dst, as
-// a whole 256-bit store.
-template <bool BigOut> XR_INLINE void widen8(__m128i u, std::uint8_t* dst) {
-    Y w = _mm256_cvtepu16_epi32(u);
-    if constexpr (BigOut)
-        w = _mm256_shuffle_epi8(w, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
-                                                    13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
-                                                    15, 14, 13, 12));
-    _mm256_storeu_si256(reinterpret_cast<Y*>(dst), w);
-}
-
-// As decode8 for sixteen positions of a block without four-byte characters, in 16-bit
-// lanes: positions 0-7 from the window at lo, 8-15 from the one at hi, or at hi + 8 when
-// Late. `keep` has 16 bits. Stores two whole vectors, each past the characters of the
-// one before.
-template <bool BigOut, bool Late>
-XR_INLINE unsigned decode16(__m128i lo, __m128i hi, unsigned keep, std::uint8_t* dst) {
-    const Y x = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-    const int late = Late ? 8 : 0;
-    // Lane k: the byte at k twice, telling the length and whether it is ASCII (bit 7 of
+// The code point at each of eight positions in each half of x, in 16-bit lanes, for a
+// block without four-byte characters: positions 0-7 of the half, or 8-15 when its Late
+// flag is set (only characters that end inside the half come out right).
+template <bool LateLow, bool LateHigh> XR_INLINE Y codes16(Y x) {
+    constexpr int k = LateLow ? 8 : 0, h = LateHigh ? 8 : 0;
+    // Lane j: the byte at j twice, telling the length and whether it is ASCII (bit 7 of
     // both halves, for the blend).
     const Y lead = _mm256_shuffle_epi8(
-        x, _mm256_setr_epi8(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, late, late, late + 1,
-                            late + 1, late + 2, late + 2, late + 3, late + 3, late + 4, late + 4,
-                            late + 5, late + 5, late + 6, late + 6, late + 7, late + 7));
+        x, _mm256_setr_epi8(k, k, k + 1, k + 1, k + 2, k + 2, k + 3, k + 3, k + 4, k + 4, k + 5,
+                            k + 5, k + 6, k + 6, k + 7, k + 7, h, h, h + 1, h + 1, h + 2, h + 2,
+                            h + 3, h + 3, h + 4, h + 4, h + 5, h + 5, h + 6, h + 6, h + 7, h + 7));
     const Y nib = _mm256_and_si256(_mm256_srli_epi16(lead, 4), bytesY(0x0F));
-    // The last two bytes of the character, the last one low: k, k - 1 moved on by the
-    // length less one (ASCII keeps k and drops the other byte).
+    // The last two bytes of the character, the last one low: j, j - 1 moved on by the
+    // length less one (ASCII keeps j and drops the other byte).
     const Y step = _mm256_shuffle_epi8(
         _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0,
                          0, 0, 0, 0, 1, 1, 2, 2),
         nib);
-    const Y base = _mm256_setr_epi8(0, -1, 1, 0, 2, 1, 3, 2, 4, 3, 5, 4, 6, 5, 7, 6, late,
-                                    late - 1, late + 1, late, late + 2, late + 1, late + 3,
-                                    late + 2, late + 4, late + 3, late + 5, late + 4, late + 6,
-                                    late + 5, late + 7, late + 6);
+    const Y base = _mm256_setr_epi8(k, k - 1, k + 1, k, k + 2, k + 1, k + 3, k + 2, k + 4, k + 3,
+                                    k + 5, k + 4, k + 6, k + 5, k + 7, k + 6, h, h - 1, h + 1, h,
+                                    h + 2, h + 1, h + 3, h + 2, h + 4, h + 3, h + 5, h + 4, h + 6,
+                                    h + 5, h + 7, h + 6);
     const Y lastTwo = _mm256_shuffle_epi8(x, _mm256_add_epi8(base, step));
     // last + 2^6 * the one before (a two-byte lead keeps five bits under the mask), plus
     // the payload of a three-byte lead on top.
@@ -192,44 +179,80 @@ XR_INLINE unsigned decode16(__m128i lo, __m128i hi, unsigned keep, std::uint8_t*
     const Y three = _mm256_cmpgt_epi16(lead, _mm256_set1_epi16(static_cast<short>(0xDFDF)));
     const Y multi =
         _mm256_add_epi16(low12, _mm256_and_si256(_mm256_slli_epi16(lead, 12), three));
-    const Y codes =
-        _mm256_blendv_epi8(_mm256_and_si256(lead, _mm256_set1_epi16(0x7F)), multi, lead);
-    const Y packed = _mm256_shuffle_epi8(
-        codes, _mm256_inserti128_si256(
-                   _mm256_castsi128_si256(_mm_loadu_si128(
-                       reinterpret_cast<const __m128i*>(kCompact16[keep & 0xFF].data()))),
-                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(kCompact16[keep >> 8].data())),
-                   1));
-    const auto first = static_cast<unsigned>(__builtin_popcount(keep & 0xFF));
-    widen8<BigOut>(_mm256_castsi256_si128(packed), dst);
-    widen8<BigOut>(_mm256_extracti128_si256(packed, 1), dst + 4 * first);
-    return static_cast<unsigned>(__builtin_popcount(keep));
+    return _mm256_blendv_epi8(_mm256_and_si256(lead, _mm256_set1_epi16(0x7F)), multi, lead);
 }
+
+// Keeps the codes of each half at the positions of its mask (the characters first, in
+// the output's byte order) and widens them to 32-bit units: the low half's first four
+// and last four, then the high half's.
+template <bool BigOut> struct Packed {
+    Y first4, last4;
+    XR_INLINE Packed(Y codes, unsigned lowKeep, unsigned highKeep) {
+        const Y packed = _mm256_shuffle_epi8(
+            codes,
+            _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(kCompact16<BigOut>[lowKeep].data()))),
+                _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(kCompact16<BigOut>[highKeep].data())),
+                1));
+        const Y z = _mm256_setzero_si256();
+        first4 = BigOut ? _mm256_unpacklo_epi16(z, packed) : _mm256_unpacklo_epi16(packed, z);
+        last4 = BigOut ? _mm256_unpackhi_epi16(z, packed) : _mm256_unpackhi_epi16(packed, z);
+    }
+    // Eight whole lanes of one half at dst.
+    XR_INLINE void storeLow(std::uint8_t* dst) const {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(first4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_castsi256_si128(last4));
+    }
+    XR_INLINE void storeHigh(std::uint8_t* dst) const {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_extracti128_si256(first4, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_extracti128_si256(last4, 1));
+    }
+};
 
 // Decodes the characters that start at the positions `emitted` of the 64-byte block at p
 // (at most 61 of them, none past byte 60, the block well formed). The stores run whole:
 // each leaves junk in up to seven lanes past its characters, which the next one covers;
 // the last one's stays, so the caller must have room for 8 lanes past the characters.
 template <bool BigOut>
-XR_INLINE std::uint8_t* decodeBlock(const std::uint8_t* p, std::uint64_t emitted, bool upToThree,
-                                    std::uint8_t* out) {
-    // Every window is read before the first store: a load issued after a store whose
-    // address matches it in the low 12 bits waits for that store.
+XR_INLINE void decodeBlock(const std::uint8_t* p, std::uint64_t emitted, bool upToThree,
+                           std::uint8_t* out) {
+    const auto keep = [emitted](unsigned g) { return static_cast<unsigned>(emitted >> (8 * g)) & 0xFF; };
+    const auto after = [emitted](unsigned g) {
+        return 4 * static_cast<unsigned>(__builtin_popcountll(emitted & ((std::uint64_t{1} << (8 * g)) - 1)));
+    };
+    if (upToThree) {
+        // Each half of a load gives the first eight positions of its sixteen bytes: 0-7
+        // and 16-23 from p, 8-15 and 24-31 from p + 8, 32-39 and 48-55 from p + 32, then
+        // 40-47 from p + 40 and the last eight of the block from p + 48 (those past byte
+        // 60 come out wrong, and are not kept). Every load comes before the first store:
+        // a load issued after a store whose address matches it in the low 12 bits waits
+        // for that store.
+        const Y a = loadY(p), b = loadY(p + 8), c = loadY(p + 32);
+        const Y d = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 40))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)), 1);
+        const Packed<BigOut> pa(codes16<false, false>(a), keep(0), keep(2));
+        const Packed<BigOut> pb(codes16<false, false>(b), keep(1), keep(3));
+        const Packed<BigOut> pc(codes16<false, false>(c), keep(4), keep(6));
+        const Packed<BigOut> pd(codes16<false, true>(d), keep(5), keep(7));
+        pa.storeLow(out);
+        pb.storeLow(out + after(1));
+        pa.storeHigh(out + after(2));
+        pb.storeHigh(out + after(3));
+        pc.storeLow(out + after(4));
+        pd.storeLow(out + after(5));
+        pc.storeHigh(out + after(6));
+        pd.storeHigh(out + after(7));
+        return;
+    }
     __m128i w[7];
     for (unsigned k = 0; k < 7; ++k)
         w[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8 * k));
-    if (upToThree) {
-        for (unsigned g = 0; g < 3; ++g)
-            out += 4 * decode16<BigOut, false>(
-                           w[2 * g], w[2 * g + 1],
-                           static_cast<unsigned>(emitted >> (16 * g)) & 0xFFFF, out);
-        return out + 4 * decode16<BigOut, true>(w[6], w[6], static_cast<unsigned>(emitted >> 48),
-                                                 out);
-    }
     for (unsigned g = 0; g < 7; ++g)
-        out += 4 * decode8<BigOut, false>(w[g], static_cast<unsigned>(emitted >> (8 * g)) & 0xFF,
-                                          out);
-    return out + 4 * decode8<BigOut, true>(w[6], static_cast<unsigned>(emitted >> 56), out);
+        out += 4 * decode8<BigOut, false>(w[g], keep(g), out);
+    decode8<BigOut, true>(w[6], keep(7), out);
 }
 
 // ASCII widened to UTF-32, 64 characters a block, while blocks are ASCII, 64 more
@@ -305,13 +328,14 @@ XR_INLINE void utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8
             continue;
         }
         const std::uint8_t* p = src + i;
-        const Shape s = shapeOf(loadY(p), loadY(p + 32));
-        if (!wellFormed(s)) break;
-        const std::uint64_t emitted = ~s.cont & ((std::uint64_t{1} << 61) - 1);
+        std::uint64_t cont = 0;
+        bool four = false;
+        if (!wellFormed(loadY(p), loadY(p + 32), cont, four)) break;
+        const std::uint64_t emitted = ~cont & ((std::uint64_t{1} << 61) - 1);
         const auto chars = static_cast<std::size_t>(__builtin_popcountll(emitted));
         saved = loadY(dst + 4 * (o + chars));
         junk = true;
-        decodeBlock<BigOut>(p, emitted, s.fourUp == 0, dst + 4 * o);
+        decodeBlock<BigOut>(p, emitted, !four, dst + 4 * o);
         i += nextBlock(p);
         o += chars;
     }
