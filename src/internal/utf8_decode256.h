@@ -211,6 +211,51 @@ template <bool BigOut> struct Packed {
     }
 };
 
+// Starts at every third byte: in a well-formed block, 21 three-byte characters and the
+// start of the next one at byte 63.
+inline constexpr std::uint64_t kEveryThird = [] {
+    std::uint64_t m = 0;
+    for (unsigned k = 0; k < 64; k += 3)
+        m |= std::uint64_t{1} << k;
+    return m;
+}();
+
+// The 21 three-byte characters of such a block, eight to a vector (four from each half,
+// the second half from 12 bytes further or, in the last group, from the same 16 bytes
+// as the first); leaves junk in three lanes past them.
+// Lane k: the bytes at 3k + 2, 3k + 1, 3k, lowest first, and zero; the high half from
+// byte `high` of its own 16.
+template <int High> XR_INLINE Y threeByteLanes(Y x) {
+    constexpr int h = High;
+    return _mm256_shuffle_epi8(
+        x, _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1, h + 2, h + 1,
+                            h, -1, h + 5, h + 4, h + 3, -1, h + 8, h + 7, h + 6, -1, h + 11,
+                            h + 10, h + 9, -1));
+}
+XR_INLINE Y halves(const std::uint8_t* lo, const std::uint8_t* hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+}
+
+template <bool BigOut> XR_INLINE void decodeThrees(const std::uint8_t* p, std::uint8_t* out) {
+    const Y groups[3] = {threeByteLanes<0>(halves(p, p + 12)),
+                         threeByteLanes<0>(halves(p + 24, p + 36)),
+                         threeByteLanes<12>(halves(p + 48, p + 48))};
+    for (int g = 0; g < 3; ++g) {
+        const Y payload =
+            _mm256_and_si256(groups[g], _mm256_set1_epi32(0x000F3F3F));
+        // b2 + b1 * 2^6 + (lead & 0F) * 2^12
+        Y cps = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
+                                  _mm256_set1_epi32(0x10000001));
+        if constexpr (BigOut)
+            cps = _mm256_shuffle_epi8(cps, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
+                                                            15, 14, 13, 12, 3, 2, 1, 0, 7, 6, 5, 4,
+                                                            11, 10, 9, 8, 15, 14, 13, 12));
+        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * g), cps);
+    }
+}
+
 // Decodes the characters that start at the positions `emitted` of the 64-byte block at p
 // (at most 61 of them, none past byte 60, the block well formed). The stores run whole:
 // each leaves junk in up to seven lanes past its characters, which the next one covers;
@@ -335,7 +380,10 @@ XR_INLINE void utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8
         const auto chars = static_cast<std::size_t>(__builtin_popcountll(emitted));
         saved = loadY(dst + 4 * (o + chars));
         junk = true;
-        decodeBlock<BigOut>(p, emitted, !four, dst + 4 * o);
+        if (~cont == kEveryThird)
+            decodeThrees<BigOut>(p, dst + 4 * o);
+        else
+            decodeBlock<BigOut>(p, emitted, !four, dst + 4 * o);
         i += nextBlock(p);
         o += chars;
     }
