@@ -256,6 +256,25 @@ template <bool BigOut> XR_INLINE void decodeThrees(const std::uint8_t* p, std::u
     }
 }
 
+// Starts at every fourth byte: in a well-formed block, 16 four-byte characters.
+inline constexpr std::uint64_t kEveryFourth = 0x1111111111111111u;
+
+// The 16 four-byte characters of such a block, eight to a vector.
+template <bool BigOut> XR_INLINE void decodeFours(const std::uint8_t* p, std::uint8_t* out) {
+    const Y reverse = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3,
+                                       2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+    const Y halves[2] = {loadY(p), loadY(p + 32)};
+    for (int h = 0; h < 2; ++h) {
+        // Lead byte on top, then b3 + b2 * 2^6 + b1 * 2^12 + (lead & 07) * 2^18.
+        const Y payload = _mm256_and_si256(_mm256_shuffle_epi8(halves[h], reverse),
+                                           _mm256_set1_epi32(0x073F3F3F));
+        Y cps = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
+                                  _mm256_set1_epi32(0x10000001));
+        if constexpr (BigOut) cps = _mm256_shuffle_epi8(cps, reverse);
+        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * h), cps);
+    }
+}
+
 // Decodes the characters that start at the positions `emitted` of the 64-byte block at p
 // (at most 61 of them, none past byte 60, the block well formed). The stores run whole:
 // each leaves junk in up to seven lanes past its characters, which the next one covers;
@@ -382,6 +401,8 @@ XR_INLINE void utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8
         junk = true;
         if (~cont == kEveryThird)
             decodeThrees<BigOut>(p, dst + 4 * o);
+        else if (~cont == kEveryFourth)
+            decodeFours<BigOut>(p, dst + 4 * o);
         else
             decodeBlock<BigOut>(p, emitted, !four, dst + 4 * o);
         i += nextBlock(p);
