@@ -23,6 +23,12 @@ XR_INLINE Y loadY(const std::uint8_t* p) {
 XR_INLINE Y bytesY(int b) {
     return _mm256_set1_epi8(static_cast<char>(b));
 }
+// Sixteen bytes at lo in the low half, sixteen at hi in the high half.
+XR_INLINE Y halves(const std::uint8_t* lo, const std::uint8_t* hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+}
 XR_INLINE std::uint64_t bits(Y lo, Y hi) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(lo)) |
            std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hi))} << 32;
@@ -182,20 +188,43 @@ template <bool LateLow, bool LateHigh> XR_INLINE Y codes16(Y x) {
     return _mm256_blendv_epi8(_mm256_and_si256(lead, _mm256_set1_epi16(0x7F)), multi, lead);
 }
 
-// Keeps the codes of each half at the positions of its mask (the characters first, in
-// the output's byte order) and widens them to 32-bit units: the low half's first four
-// and last four, then the high half's.
+// Keeps the codes of each half of `codes` at the positions of its mask, the characters
+// first, each unit in the output's byte order (zeros after them).
+template <bool Big> XR_INLINE Y compact16(Y codes, unsigned lowKeep, unsigned highKeep) {
+    return _mm256_shuffle_epi8(
+        codes, halves(kCompact16<Big>[lowKeep].data(), kCompact16<Big>[highKeep].data()));
+}
+
+// The 16-bit units of every character that starts at the positions `emitted` of a
+// 64-byte block of well-formed UTF-8 without four-byte characters (none past byte 60),
+// in eight groups of eight positions, each packed at the bottom of a half: groups 0 and
+// 2 in units[0], 1 and 3 in units[1], 4 and 6 in units[2], 5 and 7 in units[3].
+template <bool Big>
+XR_INLINE void unitsUpToThree(const std::uint8_t* p, std::uint64_t emitted, Y units[4]) {
+    const auto keep = [emitted](unsigned g) {
+        return static_cast<unsigned>(emitted >> (8 * g)) & 0xFF;
+    };
+    // Each half of a load gives the first eight positions of its sixteen bytes: 0-7 and
+    // 16-23 from p, 8-15 and 24-31 from p + 8, 32-39 and 48-55 from p + 32, then 40-47
+    // from p + 40 and the last eight of the block from p + 48 (those past byte 60 come
+    // out wrong, and are not kept).
+    const Y a = loadY(p), b = loadY(p + 8), c = loadY(p + 32), d = halves(p + 40, p + 48);
+    units[0] = compact16<Big>(codes16<false, false>(a), keep(0), keep(2));
+    units[1] = compact16<Big>(codes16<false, false>(b), keep(1), keep(3));
+    units[2] = compact16<Big>(codes16<false, false>(c), keep(4), keep(6));
+    units[3] = compact16<Big>(codes16<false, true>(d), keep(5), keep(7));
+}
+
+// Output offsets of the eight groups of positions of a block: characters before each.
+XR_INLINE unsigned charsBefore(std::uint64_t emitted, unsigned g) {
+    return static_cast<unsigned>(__builtin_popcountll(emitted & ((std::uint64_t{1} << (8 * g)) - 1)));
+}
+
+// The units of a half of unitsUpToThree widened to 32 bits: the low half's first four and
+// last four, then the high half's.
 template <bool BigOut> struct Packed {
     Y first4, last4;
-    XR_INLINE Packed(Y codes, unsigned lowKeep, unsigned highKeep) {
-        const Y packed = _mm256_shuffle_epi8(
-            codes,
-            _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_loadu_si128(
-                    reinterpret_cast<const __m128i*>(kCompact16<BigOut>[lowKeep].data()))),
-                _mm_loadu_si128(
-                    reinterpret_cast<const __m128i*>(kCompact16<BigOut>[highKeep].data())),
-                1));
+    XR_INLINE explicit Packed(Y packed) {
         const Y z = _mm256_setzero_si256();
         first4 = BigOut ? _mm256_unpacklo_epi16(z, packed) : _mm256_unpacklo_epi16(packed, z);
         last4 = BigOut ? _mm256_unpackhi_epi16(z, packed) : _mm256_unpackhi_epi16(packed, z);
@@ -220,9 +249,6 @@ inline constexpr std::uint64_t kEveryThird = [] {
     return m;
 }();
 
-// The 21 three-byte characters of such a block, eight to a vector (four from each half,
-// the second half from 12 bytes further or, in the last group, from the same 16 bytes
-// as the first); leaves junk in three lanes past them.
 // Lane k: the bytes at 3k + 2, 3k + 1, 3k, lowest first, and zero; the high half from
 // byte `high` of its own 16.
 template <int High> XR_INLINE Y threeByteLanes(Y x) {
@@ -232,47 +258,54 @@ template <int High> XR_INLINE Y threeByteLanes(Y x) {
                             h, -1, h + 5, h + 4, h + 3, -1, h + 8, h + 7, h + 6, -1, h + 11,
                             h + 10, h + 9, -1));
 }
-XR_INLINE Y halves(const std::uint8_t* lo, const std::uint8_t* hi) {
-    return _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+
+XR_INLINE Y swap32Y(Y v) {
+    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
+                                                   13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
+                                                   15, 14, 13, 12));
 }
 
-template <bool BigOut> XR_INLINE void decodeThrees(const std::uint8_t* p, std::uint8_t* out) {
+// The 21 three-byte characters of such a block, eight to a vector (four from each half,
+// the second half from 12 bytes further or, in the last group, from the same 16 bytes
+// as the first); the last three lanes are junk.
+XR_INLINE void threeByteCodes(const std::uint8_t* p, Y cps[3]) {
     const Y groups[3] = {threeByteLanes<0>(halves(p, p + 12)),
                          threeByteLanes<0>(halves(p + 24, p + 36)),
                          threeByteLanes<12>(halves(p + 48, p + 48))};
     for (int g = 0; g < 3; ++g) {
-        const Y payload =
-            _mm256_and_si256(groups[g], _mm256_set1_epi32(0x000F3F3F));
         // b2 + b1 * 2^6 + (lead & 0F) * 2^12
-        Y cps = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
-                                  _mm256_set1_epi32(0x10000001));
-        if constexpr (BigOut)
-            cps = _mm256_shuffle_epi8(cps, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
-                                                            15, 14, 13, 12, 3, 2, 1, 0, 7, 6, 5, 4,
-                                                            11, 10, 9, 8, 15, 14, 13, 12));
-        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * g), cps);
+        const Y payload = _mm256_and_si256(groups[g], _mm256_set1_epi32(0x000F3F3F));
+        cps[g] = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
+                                   _mm256_set1_epi32(0x10000001));
     }
+}
+
+template <bool BigOut> XR_INLINE void decodeThrees(const std::uint8_t* p, std::uint8_t* out) {
+    Y cps[3];
+    threeByteCodes(p, cps);
+    for (int g = 0; g < 3; ++g)
+        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * g), BigOut ? swap32Y(cps[g]) : cps[g]);
 }
 
 // Starts at every fourth byte: in a well-formed block, 16 four-byte characters.
 inline constexpr std::uint64_t kEveryFourth = 0x1111111111111111u;
 
 // The 16 four-byte characters of such a block, eight to a vector.
-template <bool BigOut> XR_INLINE void decodeFours(const std::uint8_t* p, std::uint8_t* out) {
-    const Y reverse = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3,
-                                       2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
-    const Y halves[2] = {loadY(p), loadY(p + 32)};
+XR_INLINE void fourByteCodes(const std::uint8_t* p, Y cps[2]) {
     for (int h = 0; h < 2; ++h) {
         // Lead byte on top, then b3 + b2 * 2^6 + b1 * 2^12 + (lead & 07) * 2^18.
-        const Y payload = _mm256_and_si256(_mm256_shuffle_epi8(halves[h], reverse),
-                                           _mm256_set1_epi32(0x073F3F3F));
-        Y cps = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
-                                  _mm256_set1_epi32(0x10000001));
-        if constexpr (BigOut) cps = _mm256_shuffle_epi8(cps, reverse);
-        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * h), cps);
+        const Y payload =
+            _mm256_and_si256(swap32Y(loadY(p + 32 * h)), _mm256_set1_epi32(0x073F3F3F));
+        cps[h] = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
+                                   _mm256_set1_epi32(0x10000001));
     }
+}
+
+template <bool BigOut> XR_INLINE void decodeFours(const std::uint8_t* p, std::uint8_t* out) {
+    Y cps[2];
+    fourByteCodes(p, cps);
+    for (int h = 0; h < 2; ++h)
+        _mm256_storeu_si256(reinterpret_cast<Y*>(out + 32 * h), BigOut ? swap32Y(cps[h]) : cps[h]);
 }
 
 // Decodes the characters that start at the positions `emitted` of the 64-byte block at p
@@ -282,25 +315,14 @@ template <bool BigOut> XR_INLINE void decodeFours(const std::uint8_t* p, std::ui
 template <bool BigOut>
 XR_INLINE void decodeBlock(const std::uint8_t* p, std::uint64_t emitted, bool upToThree,
                            std::uint8_t* out) {
-    const auto keep = [emitted](unsigned g) { return static_cast<unsigned>(emitted >> (8 * g)) & 0xFF; };
-    const auto after = [emitted](unsigned g) {
-        return 4 * static_cast<unsigned>(__builtin_popcountll(emitted & ((std::uint64_t{1} << (8 * g)) - 1)));
+    const auto keep = [emitted](unsigned g) {
+        return static_cast<unsigned>(emitted >> (8 * g)) & 0xFF;
     };
+    const auto after = [emitted](unsigned g) { return 4 * charsBefore(emitted, g); };
     if (upToThree) {
-        // Each half of a load gives the first eight positions of its sixteen bytes: 0-7
-        // and 16-23 from p, 8-15 and 24-31 from p + 8, 32-39 and 48-55 from p + 32, then
-        // 40-47 from p + 40 and the last eight of the block from p + 48 (those past byte
-        // 60 come out wrong, and are not kept). Every load comes before the first store:
-        // a load issued after a store whose address matches it in the low 12 bits waits
-        // for that store.
-        const Y a = loadY(p), b = loadY(p + 8), c = loadY(p + 32);
-        const Y d = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 40))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)), 1);
-        const Packed<BigOut> pa(codes16<false, false>(a), keep(0), keep(2));
-        const Packed<BigOut> pb(codes16<false, false>(b), keep(1), keep(3));
-        const Packed<BigOut> pc(codes16<false, false>(c), keep(4), keep(6));
-        const Packed<BigOut> pd(codes16<false, true>(d), keep(5), keep(7));
+        Y units[4];
+        unitsUpToThree<BigOut>(p, emitted, units);
+        const Packed<BigOut> pa(units[0]), pb(units[1]), pc(units[2]), pd(units[3]);
         pa.storeLow(out);
         pb.storeLow(out + after(1));
         pa.storeHigh(out + after(2));
@@ -409,6 +431,96 @@ XR_INLINE void utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8
         o += chars;
     }
     if (junk) _mm256_storeu_si256(reinterpret_cast<Y*>(dst + 4 * o), saved);
+}
+
+// Well-formed UTF-8 (as a validator passed it) into UTF-16 units, byte-reversed when
+// Big, from src + in to dst + out while 64-byte blocks are ASCII or hold no four-byte
+// character, 64 bytes are readable and the output has 144 bytes of room; in and out move
+// on, in stops at a character. The stores run whole 16-byte vectors, up to 16 bytes past
+// the units written.
+template <bool Big>
+XR_INLINE void wellFormedToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                                 std::size_t cap, std::size_t& in, std::size_t& out) {
+    const Y swap = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3,
+                                    2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+    while (n - in >= 64 && cap - out >= 144) {
+        const std::uint8_t* p = src + in;
+        std::uint8_t* d = dst + out;
+        const Y a = loadY(p), b = loadY(p + 32);
+        if (!_mm256_movemask_epi8(_mm256_or_si256(a, b))) {
+            // Each ASCII block is loaded before the stores of the one before (see asciiRun).
+            Y x = a, y = b;
+            for (;;) {
+                const bool more = n - in >= 128 && cap - out >= 128 + 144;
+                Y nextX = x, nextY = y;
+                if (more) nextX = loadY(src + in + 64), nextY = loadY(src + in + 96);
+                const __m128i quarters[4] = {
+                    _mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1),
+                    _mm256_castsi256_si128(y), _mm256_extracti128_si256(y, 1)};
+                for (int q = 0; q < 4; ++q) {
+                    Y w = _mm256_cvtepu8_epi16(quarters[q]);
+                    if constexpr (Big) w = _mm256_shuffle_epi8(w, swap);
+                    _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out + 32 * q), w);
+                }
+                in += 64, out += 128;
+                if (!more || _mm256_movemask_epi8(_mm256_or_si256(nextX, nextY))) break;
+                x = nextX, y = nextY;
+            }
+            continue;
+        }
+        const std::uint64_t cont =
+            bits(_mm256_andnot_si256(_mm256_add_epi8(a, a), a),
+                 _mm256_andnot_si256(_mm256_add_epi8(b, b), b));
+        if (~cont == kEveryThird) {
+            Y cps[3];
+            threeByteCodes(p, cps);
+            // The packs interleave 64-bit groups of their two inputs, lane by lane.
+            Y first16 = _mm256_permute4x64_epi64(_mm256_packus_epi32(cps[0], cps[1]), 0xD8);
+            Y last8 = _mm256_permute4x64_epi64(_mm256_packus_epi32(cps[2], cps[2]), 0xD8);
+            if constexpr (Big) first16 = _mm256_shuffle_epi8(first16, swap), last8 = _mm256_shuffle_epi8(last8, swap);
+            _mm256_storeu_si256(reinterpret_cast<Y*>(d), first16);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm256_castsi256_si128(last8));
+            in += 63, out += 42;
+            continue;
+        }
+        if (~cont == kEveryFourth) {
+            Y cps[2];
+            fourByteCodes(p, cps);
+            for (int h = 0; h < 2; ++h) {
+                // The pair in one 32-bit lane, the high surrogate first.
+                const Y v = _mm256_sub_epi32(cps[h], _mm256_set1_epi32(0x10000));
+                Y pair = _mm256_or_si256(
+                    _mm256_add_epi32(_mm256_srli_epi32(v, 10), _mm256_set1_epi32(0xD800)),
+                    _mm256_slli_epi32(
+                        _mm256_add_epi32(_mm256_and_si256(v, _mm256_set1_epi32(0x3FF)),
+                                         _mm256_set1_epi32(0xDC00)),
+                        16));
+                if constexpr (Big) pair = _mm256_shuffle_epi8(pair, swap);
+                _mm256_storeu_si256(reinterpret_cast<Y*>(d + 32 * h), pair);
+            }
+            in += 64, out += 64;
+            continue;
+        }
+        const Y four = _mm256_or_si256(_mm256_subs_epu8(a, bytesY(0xEF)),
+                                       _mm256_subs_epu8(b, bytesY(0xEF)));
+        if (!_mm256_testz_si256(four, four)) break;
+        const std::uint64_t emitted = ~cont & ((std::uint64_t{1} << 61) - 1);
+        Y units[4];
+        unitsUpToThree<Big>(p, emitted, units);
+        const auto at = [d, emitted](unsigned g) {
+            return reinterpret_cast<__m128i*>(d + 2 * charsBefore(emitted, g));
+        };
+        _mm_storeu_si128(at(0), _mm256_castsi256_si128(units[0]));
+        _mm_storeu_si128(at(1), _mm256_castsi256_si128(units[1]));
+        _mm_storeu_si128(at(2), _mm256_extracti128_si256(units[0], 1));
+        _mm_storeu_si128(at(3), _mm256_extracti128_si256(units[1], 1));
+        _mm_storeu_si128(at(4), _mm256_castsi256_si128(units[2]));
+        _mm_storeu_si128(at(5), _mm256_castsi256_si128(units[3]));
+        _mm_storeu_si128(at(6), _mm256_extracti128_si256(units[2], 1));
+        _mm_storeu_si128(at(7), _mm256_extracti128_si256(units[3], 1));
+        in += nextBlock(p);
+        out += 2 * static_cast<std::size_t>(__builtin_popcountll(emitted));
+    }
 }
 
 } // namespace xr::dec256
