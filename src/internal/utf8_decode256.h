@@ -1,8 +1,10 @@
-// UTF-8 decoding for AVX2, in 64-byte blocks that start at a character: the structure
-// check on bit masks (one bit per byte), then every byte position decoded as if a
-// character started there, eight positions to a 256-bit vector, of which a permute keeps
-// the real starts. No data-dependent branch inside a block. Include only inside an AVX2
-// target region (internal/target.h).
+// UTF-8 decoding for AVX2, in 64-byte blocks that start at a character: a structure
+// check in the vector domain, then every byte position decoded as if a character
+// started there, sixteen positions to a 256-bit vector in 16-bit lanes (eight in 32-bit
+// lanes when the block holds four-byte characters), of which a shuffle keeps the real
+// starts. Blocks of three-byte or of four-byte characters alone take fixed shuffles.
+// No data-dependent branch inside a block. Include only inside an AVX2 target region
+// (internal/target.h).
 #pragma once
 
 #include <immintrin.h>
@@ -110,7 +112,8 @@ XR_INLINE bool wellFormed(Y a, Y b, std::uint64_t& cont, bool& four) {
 XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
     std::uint32_t tail;
     std::memcpy(&tail, p + 60, 4);
-    const std::uint32_t flipped = tail ^ 0x80808080u; // bit 7 clear for 10xxxxxx, 1xxxxxxx set
+    // Bit 7 of each byte: set unless the byte is 10xxxxxx; byte 60 aside.
+    const std::uint32_t flipped = tail ^ 0x80808080u;
     const std::uint32_t starts = (flipped | flipped << 1) & 0x80808000u;
     return starts ? 60 + static_cast<unsigned>(__builtin_ctz(starts)) / 8 : 64;
 }
