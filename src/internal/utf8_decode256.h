@@ -79,15 +79,15 @@ XR_INLINE Y nonZero(Y v) {
 // continuation byte where no lead announces one or the reverse. `cont` gets bit 7 set
 // at continuation bytes; `four` is non-zero where a four-byte lead is.
 XR_INLINE Y brokenBytes(Y prev, Y v, Y& cont, Y& four) {
-    const Y expected = _mm256_or_si256(
-        _mm256_subs_epu8(before<1>(prev, v), bytesY(0xBF)),
-        _mm256_or_si256(_mm256_subs_epu8(before<2>(prev, v), bytesY(0xDF)),
-                        _mm256_subs_epu8(before<3>(prev, v), bytesY(0xEF))));
+    const Y expected =
+        _mm256_or_si256(_mm256_subs_epu8(before<1>(prev, v), bytesY(0xBF)),
+                        _mm256_or_si256(_mm256_subs_epu8(before<2>(prev, v), bytesY(0xDF)),
+                                        _mm256_subs_epu8(before<3>(prev, v), bytesY(0xEF))));
     cont = _mm256_andnot_si256(_mm256_add_epi8(v, v), v);
     four = _mm256_subs_epu8(v, bytesY(0xEF));
-    const Y badLead = _mm256_or_si256(
-        nonZero(_mm256_subs_epu8(v, bytesY(0xF4))),
-        _mm256_cmpeq_epi8(_mm256_and_si256(v, bytesY(0xFE)), bytesY(0xC0)));
+    const Y badLead =
+        _mm256_or_si256(nonZero(_mm256_subs_epu8(v, bytesY(0xF4))),
+                        _mm256_cmpeq_epi8(_mm256_and_si256(v, bytesY(0xFE)), bytesY(0xC0)));
     return _mm256_or_si256(_mm256_xor_si256(nonZero(expected), cont), badLead);
 }
 
@@ -125,10 +125,10 @@ XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
 template <bool BigOut, bool Late>
 XR_INLINE unsigned decode8(__m128i window, unsigned keep, std::uint8_t* dst) {
     // Lane k: the bytes at k + 3, k + 2, k + 1, k, lowest first (four positions to a half).
-    const Y spread = _mm256_add_epi8(
-        _mm256_setr_epi8(3, 2, 1, 0, 4, 3, 2, 1, 5, 4, 3, 2, 6, 5, 4, 3, 7, 6, 5, 4, 8, 7, 6, 5, 9,
-                         8, 7, 6, 10, 9, 8, 7),
-        bytesY(Late ? 8 : 0));
+    const Y spread =
+        _mm256_add_epi8(_mm256_setr_epi8(3, 2, 1, 0, 4, 3, 2, 1, 5, 4, 3, 2, 6, 5, 4, 3, 7, 6, 5, 4,
+                                         8, 7, 6, 5, 9, 8, 7, 6, 10, 9, 8, 7),
+                        bytesY(Late ? 8 : 0));
     const Y x = _mm256_broadcastsi128_si256(window);
     const Y lanes = _mm256_shuffle_epi8(x, spread);
     const Y nib = _mm256_and_si256(_mm256_srli_epi16(lanes, 4), bytesY(0x0F));
@@ -143,10 +143,10 @@ XR_INLINE unsigned decode8(__m128i window, unsigned keep, std::uint8_t* dst) {
     // b3 + b2 * 2^6 + b1 * 2^12 + lead * 2^18, then the bytes past the character dropped.
     const Y whole = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
                                       _mm256_set1_epi32(0x10000001));
-    const Y shifts = _mm256_shuffle_epi8(
-        _mm256_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0, 18, 18, 18, 18,
-                         18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0),
-        nib);
+    const Y shifts = _mm256_shuffle_epi8(_mm256_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0,
+                                                          0, 12, 12, 6, 0, 18, 18, 18, 18, 18, 18,
+                                                          18, 18, 0, 0, 0, 0, 12, 12, 6, 0),
+                                         nib);
     Y cps = _mm256_srlv_epi32(whole, _mm256_srli_epi32(shifts, 24));
     if constexpr (BigOut)
         cps = _mm256_shuffle_epi8(cps, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15,
@@ -172,22 +172,21 @@ template <bool LateLow, bool LateHigh> XR_INLINE Y codes16(Y x) {
     const Y nib = _mm256_and_si256(_mm256_srli_epi16(lead, 4), bytesY(0x0F));
     // The last two bytes of the character, the last one low: j, j - 1 moved on by the
     // length less one (ASCII keeps j and drops the other byte).
-    const Y step = _mm256_shuffle_epi8(
-        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0,
-                         0, 0, 0, 0, 1, 1, 2, 2),
-        nib);
-    const Y base = _mm256_setr_epi8(k, k - 1, k + 1, k, k + 2, k + 1, k + 3, k + 2, k + 4, k + 3,
-                                    k + 5, k + 4, k + 6, k + 5, k + 7, k + 6, h, h - 1, h + 1, h,
-                                    h + 2, h + 1, h + 3, h + 2, h + 4, h + 3, h + 5, h + 4, h + 6,
-                                    h + 5, h + 7, h + 6);
+    const Y step =
+        _mm256_shuffle_epi8(_mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 2, 0, 0,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 2),
+                            nib);
+    const Y base =
+        _mm256_setr_epi8(k, k - 1, k + 1, k, k + 2, k + 1, k + 3, k + 2, k + 4, k + 3, k + 5, k + 4,
+                         k + 6, k + 5, k + 7, k + 6, h, h - 1, h + 1, h, h + 2, h + 1, h + 3, h + 2,
+                         h + 4, h + 3, h + 5, h + 4, h + 6, h + 5, h + 7, h + 6);
     const Y lastTwo = _mm256_shuffle_epi8(x, _mm256_add_epi8(base, step));
     // last + 2^6 * the one before (a two-byte lead keeps five bits under the mask), plus
     // the payload of a three-byte lead on top.
-    const Y low12 = _mm256_maddubs_epi16(_mm256_and_si256(lastTwo, bytesY(0x3F)),
-                                         _mm256_set1_epi16(0x4001));
+    const Y low12 =
+        _mm256_maddubs_epi16(_mm256_and_si256(lastTwo, bytesY(0x3F)), _mm256_set1_epi16(0x4001));
     const Y three = _mm256_cmpgt_epi16(lead, _mm256_set1_epi16(static_cast<short>(0xDFDF)));
-    const Y multi =
-        _mm256_add_epi16(low12, _mm256_and_si256(_mm256_slli_epi16(lead, 12), three));
+    const Y multi = _mm256_add_epi16(low12, _mm256_and_si256(_mm256_slli_epi16(lead, 12), three));
     return _mm256_blendv_epi8(_mm256_and_si256(lead, _mm256_set1_epi16(0x7F)), multi, lead);
 }
 
@@ -220,7 +219,8 @@ XR_INLINE void unitsUpToThree(const std::uint8_t* p, std::uint64_t emitted, Y un
 
 // Output offsets of the eight groups of positions of a block: characters before each.
 XR_INLINE unsigned charsBefore(std::uint64_t emitted, unsigned g) {
-    return static_cast<unsigned>(__builtin_popcountll(emitted & ((std::uint64_t{1} << (8 * g)) - 1)));
+    return static_cast<unsigned>(
+        __builtin_popcountll(emitted & ((std::uint64_t{1} << (8 * g)) - 1)));
 }
 
 // The units of a half of unitsUpToThree widened to 32 bits: the low half's first four and
@@ -256,16 +256,16 @@ inline constexpr std::uint64_t kEveryThird = [] {
 // byte `high` of its own 16.
 template <int High> XR_INLINE Y threeByteLanes(Y x) {
     constexpr int h = High;
-    return _mm256_shuffle_epi8(
-        x, _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1, h + 2, h + 1,
-                            h, -1, h + 5, h + 4, h + 3, -1, h + 8, h + 7, h + 6, -1, h + 11,
-                            h + 10, h + 9, -1));
+    return _mm256_shuffle_epi8(x, _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9,
+                                                   -1, h + 2, h + 1, h, -1, h + 5, h + 4, h + 3, -1,
+                                                   h + 8, h + 7, h + 6, -1, h + 11, h + 10, h + 9,
+                                                   -1));
 }
 
 XR_INLINE Y swap32Y(Y v) {
-    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
-                                                   13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
-                                                   15, 14, 13, 12));
+    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13,
+                                                   12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
+                                                   13, 12));
 }
 
 // The 21 three-byte characters of such a block, eight to a vector (four from each half,
@@ -357,17 +357,17 @@ XR_INLINE bool asciiRun(const std::uint8_t* src, std::size_t srcL, std::uint8_t*
     Y a = loadY(src + i), b = loadY(src + i + 32);
     if (_mm256_movemask_epi8(_mm256_or_si256(a, b))) return false;
     // Bytes 0-3 of a half to its four lanes, or bytes 4-7 (then + 8 for the second pair).
-    const Y pick = BigOut ? _mm256_setr_epi8(-1, -1, -1, 0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1,
-                                             -1, 3, -1, -1, -1, 4, -1, -1, -1, 5, -1, -1, -1, 6,
-                                             -1, -1, -1, 7)
-                          : _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1,
-                                             -1, -1, 4, -1, -1, -1, 5, -1, -1, -1, 6, -1, -1, -1,
-                                             7, -1, -1, -1);
+    const Y pick =
+        BigOut ? _mm256_setr_epi8(-1, -1, -1, 0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1,
+                                  -1, -1, 4, -1, -1, -1, 5, -1, -1, -1, 6, -1, -1, -1, 7)
+               : _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1, 4, -1,
+                                  -1, -1, 5, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1);
     const Y pickHigh = _mm256_or_si256(pick, _mm256_set1_epi32(BigOut ? 0x08000000 : 0x08));
     const auto store = [&](bool aligned) {
         std::uint8_t* d = dst + 4 * o;
-        const Y halves[4] = {_mm256_permute2x128_si256(a, a, 0x00), _mm256_permute2x128_si256(a, a, 0x11),
-                             _mm256_permute2x128_si256(b, b, 0x00), _mm256_permute2x128_si256(b, b, 0x11)};
+        const Y halves[4] = {
+            _mm256_permute2x128_si256(a, a, 0x00), _mm256_permute2x128_si256(a, a, 0x11),
+            _mm256_permute2x128_si256(b, b, 0x00), _mm256_permute2x128_si256(b, b, 0x11)};
         for (int q = 0; q < 4; ++q) {
             const Y lo = _mm256_shuffle_epi8(halves[q], pick);
             const Y hi = _mm256_shuffle_epi8(halves[q], pickHigh);
@@ -471,16 +471,17 @@ XR_INLINE void wellFormedToUtf16(const std::uint8_t* src, std::size_t n, std::ui
             }
             continue;
         }
-        const std::uint64_t cont =
-            bits(_mm256_andnot_si256(_mm256_add_epi8(a, a), a),
-                 _mm256_andnot_si256(_mm256_add_epi8(b, b), b));
+        const std::uint64_t cont = bits(_mm256_andnot_si256(_mm256_add_epi8(a, a), a),
+                                        _mm256_andnot_si256(_mm256_add_epi8(b, b), b));
         if (~cont == kEveryThird) {
             Y cps[3];
             threeByteCodes(p, cps);
             // The packs interleave 64-bit groups of their two inputs, lane by lane.
             Y first16 = _mm256_permute4x64_epi64(_mm256_packus_epi32(cps[0], cps[1]), 0xD8);
             Y last8 = _mm256_permute4x64_epi64(_mm256_packus_epi32(cps[2], cps[2]), 0xD8);
-            if constexpr (Big) first16 = _mm256_shuffle_epi8(first16, swap), last8 = _mm256_shuffle_epi8(last8, swap);
+            if constexpr (Big)
+                first16 = _mm256_shuffle_epi8(first16, swap),
+                last8 = _mm256_shuffle_epi8(last8, swap);
             _mm256_storeu_si256(reinterpret_cast<Y*>(d), first16);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm256_castsi256_si128(last8));
             in += 63, out += 42;
@@ -504,8 +505,8 @@ XR_INLINE void wellFormedToUtf16(const std::uint8_t* src, std::size_t n, std::ui
             in += 64, out += 64;
             continue;
         }
-        const Y four = _mm256_or_si256(_mm256_subs_epu8(a, bytesY(0xEF)),
-                                       _mm256_subs_epu8(b, bytesY(0xEF)));
+        const Y four =
+            _mm256_or_si256(_mm256_subs_epu8(a, bytesY(0xEF)), _mm256_subs_epu8(b, bytesY(0xEF)));
         if (!_mm256_testz_si256(four, four)) break;
         const std::uint64_t emitted = ~cont & ((std::uint64_t{1} << 61) - 1);
         Y units[4];

@@ -411,8 +411,9 @@ Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, s
             return avx512::utf16ToUtf8<true>(src, n, dst, cap);
     }
     if (plan.avx2 && plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
-        const Progress p = plan.to == Encoding::Utf16Be ? avx2::utf8ToUtf16<true>(src, n, dst, cap)
-                                                        : avx2::utf8ToUtf16<false>(src, n, dst, cap);
+        const Progress p = plan.to == Encoding::Utf16Be
+                               ? avx2::utf8ToUtf16<true>(src, n, dst, cap)
+                               : avx2::utf8ToUtf16<false>(src, n, dst, cap);
         if (p.in) return p;
     }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
@@ -488,7 +489,10 @@ std::size_t fittingPrefix(Encoding e, const std::uint8_t* src, std::size_t n, st
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
              std::uint8_t* dst, std::size_t cap) {
     const bool bigIn = from == Encoding::Utf32Be;
-    const Plan plan{from, to, k == Kernel::Avx512, k == Kernel::Avx2,
+    const Plan plan{from,
+                    to,
+                    k == Kernel::Avx512,
+                    k == Kernel::Avx2,
                     isUtf32(from) ? nullptr : cvt::toUtf32Kernel(k, sourceOf(from), false),
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;

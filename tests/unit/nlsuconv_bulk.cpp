@@ -242,7 +242,8 @@ TEST_P(Bulk, LongRunsOfEachLengthFromUtf8) {
         const XRMemSize edge = 4 * (rng() % cps.size());
         for (XRMemSize destL = edge; destL < edge + 40; destL += 4)
             compare(&utf8, in, destL);
-        compare(&utf8, Bytes(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(rng() % in.size())),
+        compare(&utf8,
+                Bytes(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(rng() % in.size())),
                 4 * in.size());
     }
 }
