@@ -451,20 +451,37 @@ XR_INLINE void wellFormedToUtf16(const std::uint8_t* src, std::size_t n, std::ui
         std::uint8_t* d = dst + out;
         const Y a = loadY(p), b = loadY(p + 32);
         if (!_mm256_movemask_epi8(_mm256_or_si256(a, b))) {
-            // Each ASCII block is loaded before the stores of the one before (see asciiRun).
+            // As in asciiRun: 32-byte aligned stores once the first block has brought the
+            // output to a boundary (its units past that are written again by the next), and
+            // each block loaded before the stores of the one before.
             Y x = a, y = b;
-            for (;;) {
-                const bool more = n - in >= 128 && cap - out >= 128 + 144;
-                Y nextX = x, nextY = y;
-                if (more) nextX = loadY(src + in + 64), nextY = loadY(src + in + 96);
+            const auto store = [&](bool aligned) {
                 const __m128i quarters[4] = {
                     _mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1),
                     _mm256_castsi256_si128(y), _mm256_extracti128_si256(y, 1)};
                 for (int q = 0; q < 4; ++q) {
                     Y w = _mm256_cvtepu8_epi16(quarters[q]);
                     if constexpr (Big) w = _mm256_shuffle_epi8(w, swap);
-                    _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out + 32 * q), w);
+                    if (aligned)
+                        _mm256_store_si256(reinterpret_cast<Y*>(dst + out + 32 * q), w);
+                    else
+                        _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out + 32 * q), w);
                 }
+            };
+            const auto misalign = reinterpret_cast<std::uintptr_t>(d) & 31;
+            const bool aligned = misalign % 2 == 0;
+            if (misalign != 0 && aligned) {
+                store(false);
+                in += 64 - misalign / 2, out += 128 - misalign;
+                if (n - in < 64 || cap - out < 144) break;
+                x = loadY(src + in), y = loadY(src + in + 32);
+                if (_mm256_movemask_epi8(_mm256_or_si256(x, y))) continue;
+            }
+            for (;;) {
+                const bool more = n - in >= 128 && cap - out >= 128 + 144;
+                Y nextX = x, nextY = y;
+                if (more) nextX = loadY(src + in + 64), nextY = loadY(src + in + 96);
+                store(aligned);
                 in += 64, out += 128;
                 if (!more || _mm256_movemask_epi8(_mm256_or_si256(nextX, nextY))) break;
                 x = nextX, y = nextY;
