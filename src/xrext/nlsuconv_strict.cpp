@@ -396,8 +396,9 @@ XR_TARGET_END
 
 namespace {
 
-// Direct paths for ASCII between UTF-8 and UTF-16: bytes of input they took, output they
-// wrote.
+// Direct paths between UTF-8 and UTF-16 that skip the batch (for ASCII; from UTF-8 with
+// AVX2 also blocks without four-byte characters; everything with AVX-512): bytes of input
+// they took, output they wrote.
 Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      std::size_t cap) {
     if (plan.avx512) {
