@@ -451,6 +451,8 @@ Progress utf8ToUtf32(const std::uint8_t* src, std::size_t srcL, std::uint8_t* ds
         i += taken;
         o += chars;
     }
+#elif XR_CVT_LEVEL == 3
+    ::xr::dec256::utf8ToUtf32<BigOut>(src, srcL, dst, maxChars, i, o);
 #endif
     while (srcL - i >= 16 && maxChars - o >= 16) {
 #if XR_CVT_LEVEL >= 3

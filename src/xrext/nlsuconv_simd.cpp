@@ -11,6 +11,9 @@
 #include "internal/target.h"
 #include "internal/utf_units.h"
 
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
+#include "internal/utf8_decode256.h"
+XR_TARGET_END
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"
 XR_TARGET_END
@@ -34,7 +37,7 @@ namespace sse41 {
 #undef XR_CVT_LEVEL
 } // namespace sse41
 XR_TARGET_END
-XR_TARGET_BEGIN("avx2")
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
 namespace avx2 {
 #define XR_CVT_LEVEL 3
 #include "internal/cvt_kernels_body.h"

@@ -14,6 +14,9 @@
 #include "internal/utf_strict.h"
 #include "internal/utf_units.h"
 
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
+#include "internal/utf8_decode256.h"
+XR_TARGET_END
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"
 XR_TARGET_END
@@ -107,6 +110,7 @@ unsigned encodeOne(Encoding e, std::uint32_t cp, std::uint8_t* d, std::size_t ro
 struct Plan {
     Encoding from, to;
     bool avx512;            // the direct UTF-8 <-> UTF-16 kernels may run
+    bool avx2;              // the direct AVX2 UTF-8 -> UTF-16 kernel may run
     cvt::ToKernel decode;   // well-formed input to little-endian UTF-32, or null
     cvt::FromKernel encode; // UTF-32 in the input's order (little-endian unless the input
                             // is big-endian UTF-32) to the output, or null
@@ -375,10 +379,26 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
 } // namespace avx512
 XR_TARGET_END
 
+// Well-formed UTF-8 into UTF-16 with AVX2, while blocks hold no four-byte character;
+// stores up to 16 bytes past the output it reports.
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
+namespace avx2 {
+namespace {
+template <bool Big>
+Progress utf8ToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
+    std::size_t in = 0, out = 0;
+    dec256::wellFormedToUtf16<Big>(src, n, dst, cap, in, out);
+    return {in, out};
+}
+} // namespace
+} // namespace avx2
+XR_TARGET_END
+
 namespace {
 
-// Direct paths for ASCII between UTF-8 and UTF-16: bytes of input they took, output they
-// wrote.
+// Direct paths between UTF-8 and UTF-16 that skip the batch (for ASCII; from UTF-8 with
+// AVX2 also blocks without four-byte characters; everything with AVX-512): bytes of input
+// they took, output they wrote.
 Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      std::size_t cap) {
     if (plan.avx512) {
@@ -390,6 +410,12 @@ Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, s
             return avx512::utf16ToUtf8<false>(src, n, dst, cap);
         if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
             return avx512::utf16ToUtf8<true>(src, n, dst, cap);
+    }
+    if (plan.avx2 && plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
+        const Progress p = plan.to == Encoding::Utf16Be
+                               ? avx2::utf8ToUtf16<true>(src, n, dst, cap)
+                               : avx2::utf8ToUtf16<false>(src, n, dst, cap);
+        if (p.in) return p;
     }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
         const std::size_t k = widenAscii(plan.to, src, n, dst, cap);
@@ -464,7 +490,10 @@ std::size_t fittingPrefix(Encoding e, const std::uint8_t* src, std::size_t n, st
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
              std::uint8_t* dst, std::size_t cap) {
     const bool bigIn = from == Encoding::Utf32Be;
-    const Plan plan{from, to, k == Kernel::Avx512,
+    const Plan plan{from,
+                    to,
+                    k == Kernel::Avx512,
+                    k == Kernel::Avx2,
                     isUtf32(from) ? nullptr : cvt::toUtf32Kernel(k, sourceOf(from), false),
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;

@@ -216,6 +216,38 @@ TEST_P(Bulk, LongRunsOfEachKindIntoUtf8) {
     }
 }
 
+// Long UTF-8 texts in runs of one length (1 to 4 bytes; long runs and short ones), so
+// that the wide decoders see blocks of every mix, each kind of block after each other
+// kind, and stop at every kind of edge: at an odd sequence late in the text, at the end
+// of the input, and with room whole, tight, and at every size around a block edge.
+TEST_P(Bulk, LongRunsOfEachLengthFromUtf8) {
+    static constexpr XRUtf32 kBase[] = {0, 0x80, 0x800, 0x10000};
+    static constexpr XRUtf32 kSpan[] = {0x80, 0x780, 0xF800, 0x100000};
+    const Reader& utf8 = kReaders[0];
+    for (int round = 0; round < 60; ++round) {
+        std::vector<XRUtf32> cps;
+        while (cps.size() < 500) {
+            const unsigned kind = rng() % 4, run = 1 + rng() % (rng() % 2 ? 6 : 150);
+            for (unsigned i = 0; i < run; ++i)
+                cps.push_back(kBase[kind] + rng() % kSpan[kind]);
+        }
+        Bytes in = encode(cps, utf8);
+        if (round % 2) {
+            const Bytes& odd = kOddities[rng() % kOddities.size()];
+            in.insert(in.begin() + static_cast<std::ptrdiff_t>(rng() % in.size()), odd.begin(),
+                      odd.end());
+        }
+        compare(&utf8, in, 4 * in.size() + 4);
+        compare(&utf8, in, 4 * (rng() % cps.size()));
+        const XRMemSize edge = 4 * (rng() % cps.size());
+        for (XRMemSize destL = edge; destL < edge + 40; destL += 4)
+            compare(&utf8, in, destL);
+        compare(&utf8,
+                Bytes(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(rng() % in.size())),
+                4 * in.size());
+    }
+}
+
 // Long ASCII stretches into UTF-32 at every output alignment (the widest kernel aligns
 // its stores and writes some characters twice), with other characters and room ending at
 // spots around the edges of its blocks.

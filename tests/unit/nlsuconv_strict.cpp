@@ -200,6 +200,33 @@ TEST_P(StrictConvert, LongInputsAcrossSliceEdges) {
     }
 }
 
+// UTF-8 in runs of one length (long runs and short ones) into UTF-16 of both orders, so
+// that the wide direct path meets blocks of every mix and gives way at every kind of
+// edge: the end of the input or of the room, an error, a block with a four-byte character.
+TEST_P(StrictConvert, Utf8RunsIntoUtf16) {
+    std::mt19937 rng(29);
+    for (int round = 0; round < 40; ++round) {
+        Bytes src;
+        while (src.size() < 1500) {
+            const unsigned len = 1 + rng() % 4, run = 1 + rng() % (rng() % 2 ? 6 : 120);
+            const Bytes part = text(rng, Encoding::Utf8, run, {len});
+            src.insert(src.end(), part.begin(), part.end());
+        }
+        if (round % 4 == 3) {
+            std::size_t at = rng() % src.size();
+            while ((src[at] & 0xC0) == 0x80)
+                ++at;
+            const Bytes bad = illFormed(rng, Encoding::Utf8);
+            src.insert(src.begin() + static_cast<std::ptrdiff_t>(at), bad.begin(), bad.end());
+        }
+        for (const Encoding to : {Encoding::Utf16Le, Encoding::Utf16Be}) {
+            const std::size_t full = xr::strict::maxOutputBytes(Encoding::Utf8, to, src.size());
+            for (const std::size_t cap : {full, full / 2 + rng() % 64, std::size_t(rng() % 400)})
+                expectLikeDrivers(GetParam(), Encoding::Utf8, to, src, cap);
+        }
+    }
+}
+
 TEST_P(StrictConvert, TheDefaultKernelGivesTheSameAnswer) {
     const Bytes src = {'a', 0xC3, 0xA9, 0xE2, 0x82};
     std::uint8_t out[8];
