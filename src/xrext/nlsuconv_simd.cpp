@@ -14,6 +14,9 @@
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"
 XR_TARGET_END
+XR_TARGET_BEGIN("avx2")
+#include "internal/utf8_encode256.h"
+XR_TARGET_END
 
 namespace xr::cvt {
 namespace {
