@@ -688,14 +688,59 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
                      std::size_t dstL) {
     std::size_t k = 0, o = 0;
 #if XR_CVT_LEVEL == 3
-    // Blocks of 16 code points by the narrowest path that fits them all. A block stores
-    // 16-byte vectors reaching at most 64 bytes past its start and 12 past its bytes; the
-    // 16 characters after it and the 80 bytes of room kept make sure the surplus is
-    // overwritten before the conversion can stop, as above.
-    while (units - k >= 32 && dstL - o >= 80) {
+    // Blocks of 64 code points, all four quarters by the narrowest path that fits the
+    // whole block: text that mixes ASCII with other characters changes paths seldom, so
+    // the branches stay predictable. The quarters keep the rule of the blocks of 16 below
+    // (a quarter starts at most 192 bytes into the block).
+    while (units - k >= 80 && dstL - o >= 272) {
         const std::uint8_t* p = src + 4 * k;
-        const Y ra = loadY(p), rb = loadY(p + 32);
-        const Y any = _mm256_or_si256(ra, rb);
+        const Y any = _mm256_or_si256(
+            _mm256_or_si256(_mm256_or_si256(loadY(p), loadY(p + 32)),
+                            _mm256_or_si256(loadY(p + 64), loadY(p + 96))),
+            _mm256_or_si256(_mm256_or_si256(loadY(p + 128), loadY(p + 160)),
+                            _mm256_or_si256(loadY(p + 192), loadY(p + 224))));
+        if (allBelow<BigIn>(any, 0x80)) {
+            for (int h = 0; h < 2; ++h) {
+                const std::uint8_t* q = p + 128 * h;
+                Y a = loadY(q), b = loadY(q + 32), c = loadY(q + 64), d = loadY(q + 96);
+                if constexpr (BigIn) {
+                    a = _mm256_srli_epi32(a, 24), b = _mm256_srli_epi32(b, 24);
+                    c = _mm256_srli_epi32(c, 24), d = _mm256_srli_epi32(d, 24);
+                }
+                _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o + 32 * h), asciiBytes(a, b, c, d));
+            }
+            k += 64, o += 64;
+            continue;
+        }
+        if (allBelow<BigIn>(any, 0x800)) {
+            for (int q = 0; q < 4; ++q) {
+                const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
+                                                units32Y<BigIn>(loadY(p + 64 * q + 32)));
+                o += ::xr::enc256::twoByteLanes(_mm256_permute4x64_epi64(u, 0xD8), dst + o);
+            }
+        } else if (allBelow<BigIn>(any, 0x10000)) {
+            for (int q = 0; q < 4; ++q) {
+                const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
+                                                units32Y<BigIn>(loadY(p + 64 * q + 32)));
+                o += ::xr::enc256::threeByteLanes(u, dst + o);
+            }
+        } else if (allBelow<BigIn>(any, 0x200000)) {
+            for (int q = 0; q < 8; ++q)
+                o += encodeStep8(units32Y<BigIn>(loadY(p + 32 * q)), dst + o);
+        } else {
+            break;
+        }
+        k += 64;
+    }
+    // Blocks of 16 code points by the narrowest path that fits them all; the two- and
+    // three-byte paths keep to their own loop while the blocks after fit them and are
+    // not all ASCII. A block stores 16-byte vectors reaching at most 64 bytes past its
+    // start and 12 past its bytes; the 16 characters after it and the 80 bytes of room
+    // kept make sure the surplus is overwritten before the conversion can stop, as above.
+    const auto blockFits = [&] { return units - k >= 32 && dstL - o >= 80; };
+    while (blockFits()) {
+        Y ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
+        Y any = _mm256_or_si256(ra, rb);
         if (allBelow<BigIn>(any, 0x80)) {
             const Y a = BigIn ? _mm256_srli_epi32(ra, 24) : ra;
             const Y b = BigIn ? _mm256_srli_epi32(rb, 24) : rb;
@@ -705,17 +750,32 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
                 k += 32, o += 32;
             continue;
         }
-        const Y a = units32Y<BigIn>(ra), b = units32Y<BigIn>(rb);
         if (allBelow<BigIn>(any, 0x800)) {
-            o += ::xr::enc256::twoByteLanes(
-                _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8), dst + o);
-        } else if (allBelow<BigIn>(any, 0x10000)) {
-            o += ::xr::enc256::threeByteLanes(_mm256_packus_epi32(a, b), dst + o);
-        } else {
-            if (!allBelow<BigIn>(any, 0x200000)) break;
-            o += encodeStep8(a, dst + o);
-            o += encodeStep8(b, dst + o);
+            for (;;) {
+                const Y u = _mm256_packus_epi32(units32Y<BigIn>(ra), units32Y<BigIn>(rb));
+                const unsigned n =
+                    ::xr::enc256::twoByteLanes(_mm256_permute4x64_epi64(u, 0xD8), dst + o);
+                k += 16, o += n;
+                if (n == 16 || !blockFits()) break;
+                ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
+                if (!allBelow<BigIn>(_mm256_or_si256(ra, rb), 0x800)) break;
+            }
+            continue;
         }
+        if (allBelow<BigIn>(any, 0x10000)) {
+            for (;;) {
+                const Y u = _mm256_packus_epi32(units32Y<BigIn>(ra), units32Y<BigIn>(rb));
+                const unsigned n = ::xr::enc256::threeByteLanes(u, dst + o);
+                k += 16, o += n;
+                if (n == 16 || !blockFits()) break;
+                ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
+                if (!allBelow<BigIn>(_mm256_or_si256(ra, rb), 0x10000)) break;
+            }
+            continue;
+        }
+        if (!allBelow<BigIn>(any, 0x200000)) break;
+        o += encodeStep8(units32Y<BigIn>(ra), dst + o);
+        o += encodeStep8(units32Y<BigIn>(rb), dst + o);
         k += 16;
     }
 #endif
