@@ -632,17 +632,11 @@ XR_INLINE Y asciiBytes(Y a, Y b, Y c, Y d) {
     const Y bytes = _mm256_packus_epi16(_mm256_packus_epi32(a, b), _mm256_packus_epi32(c, d));
     return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
-// 32 code points below 0x80 as bytes, when they are.
-template <bool BigIn> XR_INLINE bool asciiPack32(const std::uint8_t* src, std::uint8_t* dst) {
-    Y a = loadY(src), b = loadY(src + 32), c = loadY(src + 64), d = loadY(src + 96);
-    if (!allBelow<BigIn>(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), 0x80))
-        return false;
-    if constexpr (BigIn) {
-        a = _mm256_srli_epi32(a, 24), b = _mm256_srli_epi32(b, 24);
-        c = _mm256_srli_epi32(c, 24), d = _mm256_srli_epi32(d, 24);
-    }
-    _mm256_storeu_si256(reinterpret_cast<Y*>(dst), asciiBytes(a, b, c, d));
-    return true;
+// 16 code points below U+10000 as 16-bit lanes, in order (the pack interleaves 64-bit
+// groups of the two vectors).
+template <bool BigIn> XR_INLINE Y lanes16(const std::uint8_t* p) {
+    const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p)), units32Y<BigIn>(loadY(p + 32)));
+    return _mm256_permute4x64_epi64(u, 0xD8);
 }
 // Eight code points below 0x200000 as UTF-8: encodeStep on each half, the second stored
 // right after the first's bytes, so that the stores reach at most 16 bytes past them and
@@ -713,11 +707,8 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
             continue;
         }
         if (allBelow<BigIn>(any, 0x800)) {
-            for (int q = 0; q < 4; ++q) {
-                const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
-                                                units32Y<BigIn>(loadY(p + 64 * q + 32)));
-                o += ::xr::enc256::twoByteLanes(_mm256_permute4x64_epi64(u, 0xD8), dst + o);
-            }
+            for (int q = 0; q < 4; ++q)
+                o += ::xr::enc256::twoByteLanes(lanes16<BigIn>(p + 64 * q), dst + o);
         } else if (allBelow<BigIn>(any, 0x10000)) {
             for (int q = 0; q < 4; ++q) {
                 const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
@@ -732,50 +723,28 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
         }
         k += 64;
     }
-    // Blocks of 16 code points by the narrowest path that fits them all; the two- and
-    // three-byte paths keep to their own loop while the blocks after fit them and are
-    // not all ASCII. A block stores 16-byte vectors reaching at most 64 bytes past its
-    // start and 12 past its bytes; the 16 characters after it and the 80 bytes of room
-    // kept make sure the surplus is overwritten before the conversion can stop, as above.
-    const auto blockFits = [&] { return units - k >= 32 && dstL - o >= 80; };
-    while (blockFits()) {
-        Y ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
-        Y any = _mm256_or_si256(ra, rb);
+    // The last blocks, 16 code points at a time by the narrowest path that fits them. A
+    // block stores 16-byte vectors reaching at most 64 bytes past its start and 12 past its
+    // bytes; the 16 characters after it and the 80 bytes of room kept make sure the
+    // surplus is overwritten before the conversion can stop, as above.
+    while (units - k >= 32 && dstL - o >= 80) {
+        const Y ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
+        const Y any = _mm256_or_si256(ra, rb);
+        const Y a = units32Y<BigIn>(ra), b = units32Y<BigIn>(rb);
         if (allBelow<BigIn>(any, 0x80)) {
-            const Y a = BigIn ? _mm256_srli_epi32(ra, 24) : ra;
-            const Y b = BigIn ? _mm256_srli_epi32(rb, 24) : rb;
             store(dst + o, _mm256_castsi256_si128(asciiBytes(a, b, a, b)));
-            k += 16, o += 16;
-            while (units - k >= 32 && dstL - o >= 32 && asciiPack32<BigIn>(src + 4 * k, dst + o))
-                k += 32, o += 32;
-            continue;
+            o += 16;
+        } else if (allBelow<BigIn>(any, 0x800)) {
+            o += ::xr::enc256::twoByteLanes(
+                _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8), dst + o);
+        } else if (allBelow<BigIn>(any, 0x10000)) {
+            o += ::xr::enc256::threeByteLanes(_mm256_packus_epi32(a, b), dst + o);
+        } else if (allBelow<BigIn>(any, 0x200000)) {
+            o += encodeStep8(a, dst + o);
+            o += encodeStep8(b, dst + o);
+        } else {
+            break;
         }
-        if (allBelow<BigIn>(any, 0x800)) {
-            for (;;) {
-                const Y u = _mm256_packus_epi32(units32Y<BigIn>(ra), units32Y<BigIn>(rb));
-                const unsigned n =
-                    ::xr::enc256::twoByteLanes(_mm256_permute4x64_epi64(u, 0xD8), dst + o);
-                k += 16, o += n;
-                if (n == 16 || !blockFits()) break;
-                ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
-                if (!allBelow<BigIn>(_mm256_or_si256(ra, rb), 0x800)) break;
-            }
-            continue;
-        }
-        if (allBelow<BigIn>(any, 0x10000)) {
-            for (;;) {
-                const Y u = _mm256_packus_epi32(units32Y<BigIn>(ra), units32Y<BigIn>(rb));
-                const unsigned n = ::xr::enc256::threeByteLanes(u, dst + o);
-                k += 16, o += n;
-                if (n == 16 || !blockFits()) break;
-                ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
-                if (!allBelow<BigIn>(_mm256_or_si256(ra, rb), 0x10000)) break;
-            }
-            continue;
-        }
-        if (!allBelow<BigIn>(any, 0x200000)) break;
-        o += encodeStep8(units32Y<BigIn>(ra), dst + o);
-        o += encodeStep8(units32Y<BigIn>(rb), dst + o);
         k += 16;
     }
 #endif

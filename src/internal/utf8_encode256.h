@@ -93,7 +93,7 @@ inline constexpr std::array<std::uint8_t, 256> kSlotLength = [] {
 // Lanes below U+0800, in order. The stores reach at most 32 bytes past d and 8 past the
 // bytes reported.
 [[gnu::always_inline]] inline unsigned twoByteLanes(Y u, std::uint8_t* d) {
-    const Y one = atMost(u, 0x7F);
+    const Y one = _mm256_cmpgt_epi16(set16(0x80), u); // signed, as every lane is below 0x800
     const Y bytes = _mm256_blendv_epi8(pairBytes(u), u, one);
     // Bits 0-7: the first half's one-byte lanes; bits 16-23: the second half's.
     const auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_packs_epi16(one, one)));
