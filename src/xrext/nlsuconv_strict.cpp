@@ -17,6 +17,9 @@
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"
 XR_TARGET_END
+XR_TARGET_BEGIN("avx2")
+#include "internal/utf8_encode256.h"
+XR_TARGET_END
 
 namespace xr::strict {
 namespace {
@@ -107,6 +110,7 @@ unsigned encodeOne(Encoding e, std::uint32_t cp, std::uint8_t* d, std::size_t ro
 struct Plan {
     Encoding from, to;
     bool avx512;            // the direct UTF-8 <-> UTF-16 kernels may run
+    bool avx2;              // the direct AVX2 UTF-16 -> UTF-8 kernel may run
     cvt::ToKernel decode;   // well-formed input to little-endian UTF-32, or null
     cvt::FromKernel encode; // UTF-32 in the input's order (little-endian unless the input
                             // is big-endian UTF-32) to the output, or null
@@ -375,6 +379,70 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
 } // namespace avx512
 XR_TARGET_END
 
+// Direct kernel from well-formed UTF-16 to UTF-8 for AVX2, in blocks of 64 units: all four
+// quarters of a block go by the narrowest path that fits the whole block, so that text
+// mixing ASCII with other characters branches seldom. A block with a surrogate ends the
+// run (the batches take it), so the run always ends at a character boundary.
+XR_TARGET_BEGIN("avx2")
+namespace avx2 {
+namespace {
+using Y = __m256i;
+
+XR_INLINE Y load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const Y*>(p));
+}
+template <bool Big> XR_INLINE Y unitsAt(const std::uint8_t* p) {
+    const Y v = load(p);
+    return Big ? _mm256_or_si256(_mm256_slli_epi16(v, 8), _mm256_srli_epi16(v, 8)) : v;
+}
+XR_INLINE bool allBelow(Y any, std::uint16_t limit) {
+    return _mm256_testz_si256(any, enc256::set16(static_cast<std::uint16_t>(~(limit - 1))));
+}
+XR_INLINE Y surrogates(Y u) {
+    return _mm256_cmpeq_epi16(_mm256_and_si256(u, enc256::set16(0xF800)), enc256::set16(0xD800));
+}
+
+template <bool Big>
+Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
+    std::size_t in = 0, out = 0;
+    // A block writes at most 192 bytes, its stores reaching no further than 196.
+    while (n - in >= 128 && cap - out >= 196) {
+        const std::uint8_t* p = src + in;
+        const Y a = unitsAt<Big>(p), b = unitsAt<Big>(p + 32);
+        const Y c = unitsAt<Big>(p + 64), d = unitsAt<Big>(p + 96);
+        const Y any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+        if (allBelow(any, 0x80)) {
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out),
+                                _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8));
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out + 32),
+                                _mm256_permute4x64_epi64(_mm256_packus_epi16(c, d), 0xD8));
+            in += 128, out += 64;
+            continue;
+        }
+        if (allBelow(any, 0x800)) {
+            for (unsigned q = 0; q < 128; q += 32)
+                out += enc256::twoByteLanes(unitsAt<Big>(p + q), dst + out);
+            in += 128;
+            continue;
+        }
+        if (!_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(surrogates(a), surrogates(b)),
+                                                _mm256_or_si256(surrogates(c), surrogates(d))),
+                                enc256::set16(0xFFFF)))
+            break;
+        // Groups of four units in the order 0, 2 | 1, 3.
+        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(a, 0xD8), dst + out);
+        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(b, 0xD8), dst + out);
+        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(c, 0xD8), dst + out);
+        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(d, 0xD8), dst + out);
+        in += 128;
+    }
+    return {in, out};
+}
+
+} // namespace
+} // namespace avx2
+XR_TARGET_END
+
 namespace {
 
 // Direct paths for ASCII between UTF-8 and UTF-16: bytes of input they took, output they
@@ -390,6 +458,12 @@ Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, s
             return avx512::utf16ToUtf8<false>(src, n, dst, cap);
         if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
             return avx512::utf16ToUtf8<true>(src, n, dst, cap);
+    }
+    if (plan.avx2) {
+        if (plan.from == Encoding::Utf16Le && plan.to == Encoding::Utf8)
+            return avx2::utf16ToUtf8<false>(src, n, dst, cap);
+        if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
+            return avx2::utf16ToUtf8<true>(src, n, dst, cap);
     }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
         const std::size_t k = widenAscii(plan.to, src, n, dst, cap);
@@ -464,7 +538,7 @@ std::size_t fittingPrefix(Encoding e, const std::uint8_t* src, std::size_t n, st
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
              std::uint8_t* dst, std::size_t cap) {
     const bool bigIn = from == Encoding::Utf32Be;
-    const Plan plan{from, to, k == Kernel::Avx512,
+    const Plan plan{from, to, k == Kernel::Avx512, k == Kernel::Avx2,
                     isUtf32(from) ? nullptr : cvt::toUtf32Kernel(k, sourceOf(from), false),
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;
