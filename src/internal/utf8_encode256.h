@@ -42,16 +42,21 @@ inline constexpr std::array<std::uint8_t, 256> kPairLength = [] {
     return t;
 }();
 
-// Four 32-bit slots, bytes lead first: two bits of the index per slot hold its length - 1.
+// Four 32-bit slots of a lead byte, a byte left out, then two bytes: two bits of the
+// index per slot hold its length - 1 (one: the third byte; two: the last two; three: the
+// lead and the last two).
 inline constexpr std::array<Shuffle, 256> kSlotShuffle = [] {
     std::array<Shuffle, 256> t{};
     for (unsigned code = 0; code < 256; ++code) {
         unsigned pos = 0;
         for (auto& b : t[code])
             b = 0x80;
-        for (unsigned k = 0; k < 4; ++k)
-            for (unsigned j = 0; j <= (code >> (2 * k) & 3); ++j)
-                t[code][pos++] = static_cast<std::uint8_t>(4 * k + j);
+        for (unsigned k = 0; k < 4; ++k) {
+            const unsigned len = (code >> (2 * k) & 3) + 1;
+            if (len == 3) t[code][pos++] = static_cast<std::uint8_t>(4 * k);
+            t[code][pos++] = static_cast<std::uint8_t>(4 * k + 2);
+            if (len >= 2) t[code][pos++] = static_cast<std::uint8_t>(4 * k + 3);
+        }
     }
     return t;
 }();
@@ -111,21 +116,31 @@ inline constexpr std::array<std::uint8_t, 256> kSlotLength = [] {
 // bytes reported.
 [[gnu::always_inline]] inline unsigned threeByteLanes(Y u, std::uint8_t* d) {
     const Y one = atMost(u, 0x7F), upToTwo = atMost(u, 0x7FF);
-    // The first two bytes of each lane in one 16-bit word, the third in another.
-    const Y lead3 = _mm256_or_si256(
-        _mm256_or_si256(_mm256_srli_epi16(u, 12),
-                        _mm256_and_si256(_mm256_slli_epi16(u, 2), set16(0x3F00))),
-        set16(0x80E0));
-    const Y first =
-        _mm256_blendv_epi8(_mm256_blendv_epi8(lead3, pairBytes(u), upToTwo), u, one);
-    const Y third = _mm256_or_si256(_mm256_and_si256(u, set16(0x3F)), set16(0x80));
+    // Each lane as a 32-bit slot: the lead of three bytes, a zero byte, then the two last
+    // bytes (two-byte lanes: both their bytes; ASCII lanes: their byte, then junk).
+    const Y lead = _mm256_or_si256(_mm256_srli_epi16(u, 12), set16(0xE0));
+    const Y tail = _mm256_or_si256(
+        _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(u, 8), set16(0x3F00)),
+                        _mm256_srli_epi16(_mm256_slli_epi16(u, 4), 10)),
+        _mm256_or_si256(set16(0x8080), _mm256_andnot_si256(one, _mm256_and_si256(upToTwo, set16(0x40)))));
+    const Y last = _mm256_blendv_epi8(tail, u, one);
     // Slots of groups 0 | 1 and 2 | 3.
-    const Y low = _mm256_unpacklo_epi16(first, third), high = _mm256_unpackhi_epi16(first, third);
+    const Y low = _mm256_unpacklo_epi16(lead, last), high = _mm256_unpackhi_epi16(lead, last);
     // Length - 1 in two bits per lane, lanes in vector order: byte 0 for group 0, byte 1
     // for group 2, byte 2 for group 1, byte 3 for group 3.
     const auto oneBytes = static_cast<unsigned>(_mm256_movemask_epi8(one));
     const auto upToTwoBytes = static_cast<unsigned>(_mm256_movemask_epi8(upToTwo));
     const unsigned code = (~oneBytes & 0x55555555u) + (~upToTwoBytes & 0x55555555u);
+    if (code == 0xAAAAAAAAu) {
+        // Three bytes every one: twelve from each group.
+        const Y row = rows(kSlotShuffle[0xAA], kSlotShuffle[0xAA]);
+        const Y p01 = _mm256_shuffle_epi8(low, row), p23 = _mm256_shuffle_epi8(high, row);
+        store128(d, _mm256_castsi256_si128(p01));
+        store128(d + 12, _mm256_extracti128_si256(p01, 1));
+        store128(d + 24, _mm256_castsi256_si128(p23));
+        store128(d + 36, _mm256_extracti128_si256(p23, 1));
+        return 48;
+    }
     const unsigned c0 = code & 0xFF, c2 = code >> 8 & 0xFF, c1 = code >> 16 & 0xFF,
                    c3 = code >> 24;
     const Y p01 = _mm256_shuffle_epi8(low, rows(kSlotShuffle[c0], kSlotShuffle[c1]));
