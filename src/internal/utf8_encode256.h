@@ -110,27 +110,50 @@ inline constexpr std::array<std::uint8_t, 256> kSlotLength = [] {
     return n + kPairLength[hi];
 }
 
-// Lanes below U+10000 (surrogate values included: they take three bytes like the rest),
-// in groups of four ordered 0, 2 | 1, 3 across the halves (as a pack of two vectors of
-// 32-bit lanes leaves them). The stores reach at most 52 bytes past d and 12 past the
-// bytes reported.
-[[gnu::always_inline]] inline unsigned threeByteLanes(Y u, std::uint8_t* d) {
+// Lanes of 1 to 3 bytes in groups of four ordered 0, 2 | 1, 3 across the halves (as a
+// pack of two vectors of 32-bit lanes leaves them). With Pairs, the lanes are UTF-16 and
+// `before` holds the unit before each lane (in the same order): a surrogate pair's first
+// half writes the first two bytes of its four and the second half the last two, so a pair
+// split between two calls comes out whole. Without, every lane is a code point below
+// U+10000 (surrogate values take three bytes like the rest). The stores reach at most 52
+// bytes past d and 12 past the bytes reported.
+template <bool Pairs>
+[[gnu::always_inline]] inline unsigned slotLanes(Y u, [[maybe_unused]] Y before, std::uint8_t* d) {
     const Y one = atMost(u, 0x7F), upToTwo = atMost(u, 0x7FF);
     // Each lane as a 32-bit slot: the lead of three bytes, a zero byte, then the two last
     // bytes (two-byte lanes: both their bytes; ASCII lanes: their byte, then junk).
     const Y lead = _mm256_or_si256(_mm256_srli_epi16(u, 12), set16(0xE0));
-    const Y tail = _mm256_or_si256(
+    Y tail = _mm256_or_si256(
         _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(u, 8), set16(0x3F00)),
                         _mm256_srli_epi16(_mm256_slli_epi16(u, 4), 10)),
-        _mm256_or_si256(set16(0x8080), _mm256_andnot_si256(one, _mm256_and_si256(upToTwo, set16(0x40)))));
+        _mm256_or_si256(set16(0x8080),
+                        _mm256_andnot_si256(one, _mm256_and_si256(upToTwo, set16(0x40)))));
+    Y twoBytes = upToTwo; // lanes of at most two bytes
+    if constexpr (Pairs) {
+        const Y top6 = _mm256_and_si256(u, set16(0xFC00));
+        const Y first = _mm256_cmpeq_epi16(top6, set16(0xD800));
+        const Y second = _mm256_cmpeq_epi16(top6, set16(0xDC00));
+        // First half: with h = its ten bits + 0x40 (the plane), F0 | h >> 8, 80 | h >> 2 & 3F.
+        const Y h = _mm256_add_epi16(_mm256_and_si256(u, set16(0x3FF)), set16(0x40));
+        const Y opening = _mm256_or_si256(
+            _mm256_or_si256(_mm256_srli_epi16(h, 8),
+                            _mm256_and_si256(_mm256_slli_epi16(h, 6), set16(0x3F00))),
+            set16(0x80F0));
+        tail = _mm256_blendv_epi8(tail, opening, first);
+        // Second half: its last two bytes as for three, but with the first half's low two
+        // bits in place of the 11 that bits 10 and 11 of the unit left in byte 2.
+        const Y fix = _mm256_slli_epi16(_mm256_andnot_si256(before, set16(3)), 4);
+        tail = _mm256_xor_si256(tail, _mm256_and_si256(second, fix));
+        twoBytes = _mm256_or_si256(twoBytes, _mm256_or_si256(first, second));
+    }
     const Y last = _mm256_blendv_epi8(tail, u, one);
     // Slots of groups 0 | 1 and 2 | 3.
     const Y low = _mm256_unpacklo_epi16(lead, last), high = _mm256_unpackhi_epi16(lead, last);
     // Length - 1 in two bits per lane, lanes in vector order: byte 0 for group 0, byte 1
     // for group 2, byte 2 for group 1, byte 3 for group 3.
     const auto oneBytes = static_cast<unsigned>(_mm256_movemask_epi8(one));
-    const auto upToTwoBytes = static_cast<unsigned>(_mm256_movemask_epi8(upToTwo));
-    const unsigned code = (~oneBytes & 0x55555555u) + (~upToTwoBytes & 0x55555555u);
+    const auto twoByteBytes = static_cast<unsigned>(_mm256_movemask_epi8(twoBytes));
+    const unsigned code = (~oneBytes & 0x55555555u) + (~twoByteBytes & 0x55555555u);
     if (code == 0xAAAAAAAAu) {
         // Three bytes every one: twelve from each group.
         const Y row = rows(kSlotShuffle[0xAA], kSlotShuffle[0xAA]);
@@ -151,6 +174,11 @@ inline constexpr std::array<std::uint8_t, 256> kSlotLength = [] {
     store128(d + n2, _mm256_castsi256_si128(p23));
     store128(d + n3, _mm256_extracti128_si256(p23, 1));
     return n3 + kSlotLength[c3];
+}
+
+// Lanes below U+10000 (surrogate values included), in the order of slotLanes.
+[[gnu::always_inline]] inline unsigned threeByteLanes(Y u, std::uint8_t* d) {
+    return slotLanes<false>(u, u, d);
 }
 
 } // namespace xr::enc256

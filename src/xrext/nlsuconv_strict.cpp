@@ -425,17 +425,30 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
             in += 128;
             continue;
         }
-        if (!_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(surrogates(a), surrogates(b)),
-                                                _mm256_or_si256(surrogates(c), surrogates(d))),
-                                enc256::set16(0xFFFF)))
-            break;
         // Groups of four units in the order 0, 2 | 1, 3.
-        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(a, 0xD8), dst + out);
-        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(b, 0xD8), dst + out);
-        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(c, 0xD8), dst + out);
-        out += enc256::threeByteLanes(_mm256_permute4x64_epi64(d, 0xD8), dst + out);
+        if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(surrogates(a), surrogates(b)),
+                                               _mm256_or_si256(surrogates(c), surrogates(d))),
+                               enc256::set16(0xFFFF))) {
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(a, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(b, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(c, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(d, 0xD8), dst + out);
+        } else {
+            // Each unit beside the one before it; the block before ended at a character
+            // boundary unless its last unit opens a pair, which this block closes.
+            Y prior = in ? unitsAt<Big>(p - 32) : _mm256_setzero_si256();
+            for (const Y v : {a, b, c, d}) {
+                const Y before =
+                    _mm256_alignr_epi8(v, _mm256_permute2x128_si256(prior, v, 0x21), 14);
+                out += enc256::slotLanes<true>(_mm256_permute4x64_epi64(v, 0xD8),
+                                               _mm256_permute4x64_epi64(before, 0xD8), dst + out);
+                prior = v;
+            }
+        }
         in += 128;
     }
+    // A first half of a pair at the end gave two bytes of four: leave them as scratch.
+    if (in != 0 && (src[in - 2 + (Big ? 0 : 1)] & 0xFC) == 0xD8) in -= 2, out -= 2;
     return {in, out};
 }
 
