@@ -402,7 +402,9 @@ XR_INLINE Y surrogates(Y u) {
     return _mm256_cmpeq_epi16(_mm256_and_si256(u, enc256::set16(0xF800)), enc256::set16(0xD800));
 }
 
-template <bool Big>
+// Pairs: the input is well-formed; without, it is not yet validated and the run stops at
+// the first block with a surrogate, so that it only takes units that are characters.
+template <bool Big, bool Pairs>
 Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
     std::size_t in = 0, out = 0;
     // A block writes at most 192 bytes, its stores reaching no further than 196.
@@ -433,6 +435,8 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
             out += enc256::threeByteLanes(_mm256_permute4x64_epi64(b, 0xD8), dst + out);
             out += enc256::threeByteLanes(_mm256_permute4x64_epi64(c, 0xD8), dst + out);
             out += enc256::threeByteLanes(_mm256_permute4x64_epi64(d, 0xD8), dst + out);
+        } else if (!Pairs) {
+            break;
         } else {
             // Each unit beside the one before it; the block before ended at a character
             // boundary unless its last unit opens a pair, which this block closes.
@@ -448,7 +452,7 @@ Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
         in += 128;
     }
     // A first half of a pair at the end gave two bytes of four: leave them as scratch.
-    if (in != 0 && (src[in - 2 + (Big ? 0 : 1)] & 0xFC) == 0xD8) in -= 2, out -= 2;
+    if (Pairs && in != 0 && (src[in - 2 + (Big ? 0 : 1)] & 0xFC) == 0xD8) in -= 2, out -= 2;
     return {in, out};
 }
 
@@ -474,9 +478,9 @@ Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, s
     }
     if (plan.avx2) {
         if (plan.from == Encoding::Utf16Le && plan.to == Encoding::Utf8)
-            return avx2::utf16ToUtf8<false>(src, n, dst, cap);
+            return avx2::utf16ToUtf8<false, true>(src, n, dst, cap);
         if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
-            return avx2::utf16ToUtf8<true>(src, n, dst, cap);
+            return avx2::utf16ToUtf8<true, true>(src, n, dst, cap);
     }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
         const std::size_t k = widenAscii(plan.to, src, n, dst, cap);
@@ -556,6 +560,16 @@ Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std:
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;
     for (;;) {
+        // UTF-16 into UTF-8 on AVX2 first takes what it can without validation: blocks
+        // without surrogates hold only characters.
+        if (plan.avx2 && isUtf16(from) && to == Encoding::Utf8) {
+            const Progress p =
+                from == Encoding::Utf16Le
+                    ? avx2::utf16ToUtf8<false, false>(src + in, n - in, dst + out, cap - out)
+                    : avx2::utf16ToUtf8<true, false>(src + in, n - in, dst + out, cap - out);
+            in += p.in;
+            out += p.out;
+        }
         const std::size_t len = n - in < kSlice ? n - in : kSlice;
         const Validation v = validate(k, from, src + in, len);
         Progress p;

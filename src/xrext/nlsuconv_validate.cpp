@@ -192,18 +192,16 @@ template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
     const V top = _mm256_set1_epi16(static_cast<short>(H ? 0x8000 : 0x0080));
     std::uint64_t open = 0; // 3 when the last unit of the block before is a first half
     std::size_t i = 0;
+    const auto at = [p](std::size_t k) {
+        return _mm256_loadu_si256(reinterpret_cast<const V*>(p + k));
+    };
     for (;; i += 64) {
-        if (!open && i + 128 <= n) {
-            const auto at = [p](std::size_t k) {
-                return _mm256_loadu_si256(reinterpret_cast<const V*>(p + k));
-            };
-            if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(at(i), at(i + 32)),
-                                                   _mm256_or_si256(at(i + 64), at(i + 96))),
-                                   top)) {
-                i += 64;
-                continue;
-            }
-        }
+        if (!open)
+            while (i + 128 <= n &&
+                   _mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(at(i), at(i + 32)),
+                                                      _mm256_or_si256(at(i + 64), at(i + 96))),
+                                      top))
+                i += 128;
         if (i + 64 > n) break;
         const V a = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V*>(p + i)), tens);
         const V b =
