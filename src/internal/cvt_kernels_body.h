@@ -614,9 +614,9 @@ XR_INLINE Y loadY(const std::uint8_t* p) {
 }
 template <bool Big> XR_INLINE Y units32Y(Y v) {
     if constexpr (Big)
-        return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15,
-                                                       14, 13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10,
-                                                       9, 8, 15, 14, 13, 12));
+        return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
+                                                       13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
+                                                       15, 14, 13, 12));
     else
         return v;
 }
@@ -649,11 +649,13 @@ XR_INLINE unsigned encodeStep8(Y cp, std::uint8_t* dst) {
     };
     Y w = _mm256_or_si256(_mm256_or_si256(field(0, 0x3F), field(2, 0x3F00)),
                           _mm256_or_si256(field(4, 0x3F0000), field(6, 0x3F000000)));
-    w = _mm256_or_si256(w, _mm256_andnot_si256(ge80, _mm256_and_si256(cp, _mm256_set1_epi32(0x40))));
+    w = _mm256_or_si256(w,
+                        _mm256_andnot_si256(ge80, _mm256_and_si256(cp, _mm256_set1_epi32(0x40))));
     const Y marks = _mm256_xor_si256(
         _mm256_and_si256(ge80, _mm256_set1_epi32(0xC080)),
-        _mm256_xor_si256(_mm256_and_si256(ge800, _mm256_set1_epi32(0xE04000)),
-                         _mm256_and_si256(ge10000, _mm256_set1_epi32(static_cast<int>(0xF0600000u)))));
+        _mm256_xor_si256(
+            _mm256_and_si256(ge800, _mm256_set1_epi32(0xE04000)),
+            _mm256_and_si256(ge10000, _mm256_set1_epi32(static_cast<int>(0xF0600000u)))));
     const auto lanes = [](Y m) {
         return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(m)));
     };
@@ -662,9 +664,9 @@ XR_INLINE unsigned encodeStep8(Y cp, std::uint8_t* dst) {
                         tables::spreadLanes(m10000 & 15);
     const unsigned hi = tables::spreadLanes(m80 >> 4) + tables::spreadLanes(m800 >> 4) +
                         tables::spreadLanes(m10000 >> 4);
-    const Y shuffle = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(load(tables::kEncodeShuffle[lo].data())),
-        load(tables::kEncodeShuffle[hi].data()), 1);
+    const Y shuffle =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(load(tables::kEncodeShuffle[lo].data())),
+                                load(tables::kEncodeShuffle[hi].data()), 1);
     const Y bytes = _mm256_shuffle_epi8(_mm256_or_si256(w, marks), shuffle);
     const unsigned n = tables::encodedLength(lo);
     store(dst, _mm256_castsi256_si128(bytes));
@@ -684,15 +686,16 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
 #if XR_CVT_LEVEL == 3
     // Blocks of 64 code points, all four quarters by the narrowest path that fits the
     // whole block: text that mixes ASCII with other characters changes paths seldom, so
-    // the branches stay predictable. The quarters keep the rule of the blocks of 16 below
-    // (a quarter starts at most 192 bytes into the block).
+    // the branches stay predictable. A quarter starts at most 48 characters and 192 bytes
+    // into the block, so it has the 16 characters after it and the 80 bytes of room that
+    // the blocks of 16 below keep for their surplus.
     while (units - k >= 80 && dstL - o >= 272) {
         const std::uint8_t* p = src + 4 * k;
-        const Y any = _mm256_or_si256(
-            _mm256_or_si256(_mm256_or_si256(loadY(p), loadY(p + 32)),
-                            _mm256_or_si256(loadY(p + 64), loadY(p + 96))),
-            _mm256_or_si256(_mm256_or_si256(loadY(p + 128), loadY(p + 160)),
-                            _mm256_or_si256(loadY(p + 192), loadY(p + 224))));
+        const Y any =
+            _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(loadY(p), loadY(p + 32)),
+                                            _mm256_or_si256(loadY(p + 64), loadY(p + 96))),
+                            _mm256_or_si256(_mm256_or_si256(loadY(p + 128), loadY(p + 160)),
+                                            _mm256_or_si256(loadY(p + 192), loadY(p + 224))));
         if (allBelow<BigIn>(any, 0x80)) {
             for (int h = 0; h < 2; ++h) {
                 const std::uint8_t* q = p + 128 * h;

@@ -85,14 +85,14 @@ inline constexpr std::array<std::uint8_t, 256> kSlotLength = [] {
 }
 // One table row for each 128-bit half.
 [[gnu::always_inline]] inline Y rows(const Shuffle& lo, const Shuffle& hi) {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(load128(lo.data())),
-                                   load128(hi.data()), 1);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(load128(lo.data())), load128(hi.data()),
+                                   1);
 }
 // C0 | u >> 6, then 80 | u & 3F, for lanes from 0x80 to 0x7FF.
 [[gnu::always_inline]] inline Y pairBytes(Y u) {
-    return _mm256_or_si256(
-        _mm256_or_si256(_mm256_srli_epi16(u, 6), _mm256_slli_epi16(_mm256_and_si256(u, set16(0x3F)), 8)),
-        set16(0x80C0));
+    return _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(u, 6),
+                                           _mm256_slli_epi16(_mm256_and_si256(u, set16(0x3F)), 8)),
+                           set16(0x80C0));
 }
 
 // Lanes below U+0800, in order. The stores reach at most 32 bytes past d and 8 past the
@@ -164,8 +164,7 @@ template <bool Pairs>
         store128(d + 36, _mm256_extracti128_si256(p23, 1));
         return 48;
     }
-    const unsigned c0 = code & 0xFF, c2 = code >> 8 & 0xFF, c1 = code >> 16 & 0xFF,
-                   c3 = code >> 24;
+    const unsigned c0 = code & 0xFF, c2 = code >> 8 & 0xFF, c1 = code >> 16 & 0xFF, c3 = code >> 24;
     const Y p01 = _mm256_shuffle_epi8(low, rows(kSlotShuffle[c0], kSlotShuffle[c1]));
     const Y p23 = _mm256_shuffle_epi8(high, rows(kSlotShuffle[c2], kSlotShuffle[c3]));
     const unsigned n1 = kSlotLength[c0], n2 = n1 + kSlotLength[c1], n3 = n2 + kSlotLength[c2];

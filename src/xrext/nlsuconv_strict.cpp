@@ -555,7 +555,10 @@ std::size_t fittingPrefix(Encoding e, const std::uint8_t* src, std::size_t n, st
 Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std::size_t n,
              std::uint8_t* dst, std::size_t cap) {
     const bool bigIn = from == Encoding::Utf32Be;
-    const Plan plan{from, to, k == Kernel::Avx512, k == Kernel::Avx2,
+    const Plan plan{from,
+                    to,
+                    k == Kernel::Avx512,
+                    k == Kernel::Avx2,
                     isUtf32(from) ? nullptr : cvt::toUtf32Kernel(k, sourceOf(from), false),
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;

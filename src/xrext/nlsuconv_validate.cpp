@@ -208,13 +208,13 @@ template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
             _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V*>(p + i + 32)), tens);
         const std::uint64_t high =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, first))) |
-            std::uint64_t{static_cast<std::uint32_t>(
-                _mm256_movemask_epi8(_mm256_cmpeq_epi16(b, first)))}
+            std::uint64_t{
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(b, first)))}
                 << 32;
         const std::uint64_t low =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, second))) |
-            std::uint64_t{static_cast<std::uint32_t>(
-                _mm256_movemask_epi8(_mm256_cmpeq_epi16(b, second)))}
+            std::uint64_t{
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(b, second)))}
                 << 32;
         if ((high << 2 | open) != low) break;
         open = high >> 62;
