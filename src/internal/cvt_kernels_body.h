@@ -691,27 +691,29 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
     // the blocks of 16 below keep for their surplus.
     while (units - k >= 80 && dstL - o >= 272) {
         const std::uint8_t* p = src + 4 * k;
-        const Y any =
-            _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(loadY(p), loadY(p + 32)),
-                                            _mm256_or_si256(loadY(p + 64), loadY(p + 96))),
-                            _mm256_or_si256(_mm256_or_si256(loadY(p + 128), loadY(p + 160)),
-                                            _mm256_or_si256(loadY(p + 192), loadY(p + 224))));
+        Y v[8];
+        for (int q = 0; q < 8; ++q)
+            v[q] = loadY(p + 32 * q);
+        const Y any = _mm256_or_si256(
+            _mm256_or_si256(_mm256_or_si256(v[0], v[1]), _mm256_or_si256(v[2], v[3])),
+            _mm256_or_si256(_mm256_or_si256(v[4], v[5]), _mm256_or_si256(v[6], v[7])));
         if (allBelow<BigIn>(any, 0x80)) {
-            for (int h = 0; h < 2; ++h) {
-                const std::uint8_t* q = p + 128 * h;
-                Y a = loadY(q), b = loadY(q + 32), c = loadY(q + 64), d = loadY(q + 96);
-                if constexpr (BigIn) {
-                    a = _mm256_srli_epi32(a, 24), b = _mm256_srli_epi32(b, 24);
-                    c = _mm256_srli_epi32(c, 24), d = _mm256_srli_epi32(d, 24);
-                }
-                _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o + 32 * h), asciiBytes(a, b, c, d));
-            }
+            if constexpr (BigIn)
+                for (Y& w : v)
+                    w = _mm256_srli_epi32(w, 24);
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o), asciiBytes(v[0], v[1], v[2], v[3]));
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o + 32),
+                                asciiBytes(v[4], v[5], v[6], v[7]));
             k += 64, o += 64;
             continue;
         }
         if (allBelow<BigIn>(any, 0x800)) {
             for (int q = 0; q < 4; ++q)
-                o += ::xr::enc256::twoByteLanes(lanes16<BigIn>(p + 64 * q), dst + o);
+                o += ::xr::enc256::twoByteLanes(
+                    _mm256_permute4x64_epi64(_mm256_packus_epi32(units32Y<BigIn>(v[2 * q]),
+                                                                 units32Y<BigIn>(v[2 * q + 1])),
+                                             0xD8),
+                    dst + o);
         } else if (allBelow<BigIn>(any, 0x10000)) {
             for (int q = 0; q < 4; ++q) {
                 const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
