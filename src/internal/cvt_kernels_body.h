@@ -632,11 +632,17 @@ XR_INLINE Y asciiBytes(Y a, Y b, Y c, Y d) {
     const Y bytes = _mm256_packus_epi16(_mm256_packus_epi32(a, b), _mm256_packus_epi32(c, d));
     return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
-// 16 code points below U+10000 as 16-bit lanes, in order (the pack interleaves 64-bit
-// groups of the two vectors).
-template <bool BigIn> XR_INLINE Y lanes16(const std::uint8_t* p) {
-    const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p)), units32Y<BigIn>(loadY(p + 32)));
-    return _mm256_permute4x64_epi64(u, 0xD8);
+// Two vectors of code points below U+10000 (in the input's byte order) as 16-bit lanes,
+// groups of four ordered 0, 2 | 1, 3 as a pack leaves them; big-endian units are picked
+// by one shuffle each instead of being reversed first.
+template <bool BigIn> XR_INLINE Y pack16(Y a, Y b) {
+    if constexpr (BigIn) {
+        const Y pick = _mm256_setr_epi8(3, 2, 7, 6, 11, 10, 15, 14, 3, 2, 7, 6, 11, 10, 15, 14, 3,
+                                        2, 7, 6, 11, 10, 15, 14, 3, 2, 7, 6, 11, 10, 15, 14);
+        return _mm256_blend_epi32(_mm256_shuffle_epi8(a, pick), _mm256_shuffle_epi8(b, pick), 0xCC);
+    } else {
+        return _mm256_packus_epi32(a, b);
+    }
 }
 // Eight code points below 0x200000 as UTF-8: encodeStep on each half, the second stored
 // right after the first's bytes, so that the stores reach at most 16 bytes past them and
@@ -710,14 +716,10 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
         if (allBelow<BigIn>(any, 0x800)) {
             for (int q = 0; q < 4; ++q)
                 o += ::xr::enc256::twoByteLanes(
-                    _mm256_permute4x64_epi64(_mm256_packus_epi32(units32Y<BigIn>(v[2 * q]),
-                                                                 units32Y<BigIn>(v[2 * q + 1])),
-                                             0xD8),
-                    dst + o);
+                    _mm256_permute4x64_epi64(pack16<BigIn>(v[2 * q], v[2 * q + 1]), 0xD8), dst + o);
         } else if (allBelow<BigIn>(any, 0x10000)) {
             for (int q = 0; q < 4; ++q) {
-                const Y u = _mm256_packus_epi32(units32Y<BigIn>(loadY(p + 64 * q)),
-                                                units32Y<BigIn>(loadY(p + 64 * q + 32)));
+                const Y u = pack16<BigIn>(loadY(p + 64 * q), loadY(p + 64 * q + 32));
                 o += ::xr::enc256::threeByteLanes(u, dst + o);
             }
         } else if (allBelow<BigIn>(any, 0x200000)) {
