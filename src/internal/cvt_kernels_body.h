@@ -608,6 +608,81 @@ XR_INLINE unsigned encodeStep(V cp, std::uint8_t* dst) {
 }
 #endif
 
+#if XR_CVT_LEVEL == 3
+using Y = __m256i;
+
+XR_INLINE Y loadY(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const Y*>(p));
+}
+template <bool Big> XR_INLINE Y units32Y(Y v) {
+    if constexpr (Big)
+        return _mm256_shuffle_epi8(v, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14,
+                                                       13, 12, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8,
+                                                       15, 14, 13, 12));
+    else
+        return v;
+}
+// Whether every unit that went into `any` (an OR of units in the input's byte order) is
+// below `limit`, a power of two.
+template <bool Big> XR_INLINE bool allBelow(Y any, std::uint32_t limit) {
+    const std::uint32_t high = Big ? __builtin_bswap32(~(limit - 1)) : ~(limit - 1);
+    return _mm256_testz_si256(any, _mm256_set1_epi32(static_cast<int>(high)));
+}
+// 32-bit lanes below 0x80 as bytes: the packs leave the 32-bit groups of a, b, c, d
+// interleaved lane by lane.
+XR_INLINE Y asciiBytes(Y a, Y b, Y c, Y d) {
+    const Y bytes = _mm256_packus_epi16(_mm256_packus_epi32(a, b), _mm256_packus_epi32(c, d));
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+// Two vectors of code points below U+10000 (in the input's byte order) as 16-bit lanes,
+// groups of four ordered 0, 2 | 1, 3 as a pack leaves them; big-endian units are picked
+// by one shuffle each instead of being reversed first.
+template <bool BigIn> XR_INLINE Y pack16(Y a, Y b) {
+    if constexpr (BigIn) {
+        const Y pick = _mm256_setr_epi8(3, 2, 7, 6, 11, 10, 15, 14, 3, 2, 7, 6, 11, 10, 15, 14, 3,
+                                        2, 7, 6, 11, 10, 15, 14, 3, 2, 7, 6, 11, 10, 15, 14);
+        return _mm256_blend_epi32(_mm256_shuffle_epi8(a, pick), _mm256_shuffle_epi8(b, pick), 0xCC);
+    } else {
+        return _mm256_packus_epi32(a, b);
+    }
+}
+// Eight code points below 0x200000 as UTF-8: encodeStep on each half, the second stored
+// right after the first's bytes, so that the stores reach at most 16 bytes past them and
+// 32 past dst; returns the length.
+XR_INLINE unsigned encodeStep8(Y cp, std::uint8_t* dst) {
+    const auto above = [cp](int k) { return _mm256_cmpgt_epi32(cp, _mm256_set1_epi32(k)); };
+    const Y ge80 = above(0x7F), ge800 = above(0x7FF), ge10000 = above(0xFFFF);
+    const auto field = [cp](int shift, int mask) {
+        return _mm256_and_si256(_mm256_slli_epi32(cp, shift), _mm256_set1_epi32(mask));
+    };
+    Y w = _mm256_or_si256(_mm256_or_si256(field(0, 0x3F), field(2, 0x3F00)),
+                          _mm256_or_si256(field(4, 0x3F0000), field(6, 0x3F000000)));
+    w = _mm256_or_si256(w,
+                        _mm256_andnot_si256(ge80, _mm256_and_si256(cp, _mm256_set1_epi32(0x40))));
+    const Y marks = _mm256_xor_si256(
+        _mm256_and_si256(ge80, _mm256_set1_epi32(0xC080)),
+        _mm256_xor_si256(
+            _mm256_and_si256(ge800, _mm256_set1_epi32(0xE04000)),
+            _mm256_and_si256(ge10000, _mm256_set1_epi32(static_cast<int>(0xF0600000u)))));
+    const auto lanes = [](Y m) {
+        return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(m)));
+    };
+    const unsigned m80 = lanes(ge80), m800 = lanes(ge800), m10000 = lanes(ge10000);
+    const unsigned lo = tables::spreadLanes(m80 & 15) + tables::spreadLanes(m800 & 15) +
+                        tables::spreadLanes(m10000 & 15);
+    const unsigned hi = tables::spreadLanes(m80 >> 4) + tables::spreadLanes(m800 >> 4) +
+                        tables::spreadLanes(m10000 >> 4);
+    const Y shuffle =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(load(tables::kEncodeShuffle[lo].data())),
+                                load(tables::kEncodeShuffle[hi].data()), 1);
+    const Y bytes = _mm256_shuffle_epi8(_mm256_or_si256(w, marks), shuffle);
+    const unsigned n = tables::encodedLength(lo);
+    store(dst, _mm256_castsi256_si128(bytes));
+    store(dst + n, _mm256_extracti128_si256(bytes, 1));
+    return n + tables::encodedLength(hi);
+}
+#endif
+
 // UTF-32 into UTF-8. An encoding step stores 16 bytes however many it produced; that is
 // safe only while at least 16 more characters follow and 20 bytes of room remain, since
 // the following characters then all get written (by this kernel or the driver) over
@@ -616,6 +691,75 @@ template <bool BigIn>
 Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* dst,
                      std::size_t dstL) {
     std::size_t k = 0, o = 0;
+#if XR_CVT_LEVEL == 3
+    // Blocks of 64 code points, all four quarters by the narrowest path that fits the
+    // whole block: text that mixes ASCII with other characters changes paths seldom, so
+    // the branches stay predictable. A quarter starts at most 48 characters and 192 bytes
+    // into the block, so it has the 16 characters after it and the 80 bytes of room that
+    // the blocks of 16 below keep for their surplus.
+    while (units - k >= 80 && dstL - o >= 272) {
+        const std::uint8_t* p = src + 4 * k;
+        // Large inputs come from memory: ask for the lines of the block 8 blocks on.
+        for (int line = 0; line < 256; line += 64)
+            _mm_prefetch(reinterpret_cast<const char*>(p + 2048 + line), _MM_HINT_T0);
+        Y v[8];
+        for (int q = 0; q < 8; ++q)
+            v[q] = loadY(p + 32 * q);
+        const Y any = _mm256_or_si256(
+            _mm256_or_si256(_mm256_or_si256(v[0], v[1]), _mm256_or_si256(v[2], v[3])),
+            _mm256_or_si256(_mm256_or_si256(v[4], v[5]), _mm256_or_si256(v[6], v[7])));
+        if (allBelow<BigIn>(any, 0x80)) {
+            if constexpr (BigIn)
+                for (Y& w : v)
+                    w = _mm256_srli_epi32(w, 24);
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o), asciiBytes(v[0], v[1], v[2], v[3]));
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o + 32),
+                                asciiBytes(v[4], v[5], v[6], v[7]));
+            k += 64, o += 64;
+            continue;
+        }
+        if (allBelow<BigIn>(any, 0x800)) {
+            for (int q = 0; q < 4; ++q)
+                o += ::xr::enc256::twoByteLanes(
+                    _mm256_permute4x64_epi64(pack16<BigIn>(v[2 * q], v[2 * q + 1]), 0xD8), dst + o);
+        } else if (allBelow<BigIn>(any, 0x10000)) {
+            for (int q = 0; q < 4; ++q) {
+                const Y u = pack16<BigIn>(loadY(p + 64 * q), loadY(p + 64 * q + 32));
+                o += ::xr::enc256::threeByteLanes(u, dst + o);
+            }
+        } else if (allBelow<BigIn>(any, 0x200000)) {
+            for (int q = 0; q < 8; ++q)
+                o += encodeStep8(units32Y<BigIn>(loadY(p + 32 * q)), dst + o);
+        } else {
+            break;
+        }
+        k += 64;
+    }
+    // The last blocks, 16 code points at a time by the narrowest path that fits them. A
+    // block stores 16-byte vectors reaching at most 64 bytes past its start and 12 past its
+    // bytes; the 16 characters after it and the 80 bytes of room kept make sure the
+    // surplus is overwritten before the conversion can stop, as above.
+    while (units - k >= 32 && dstL - o >= 80) {
+        const Y ra = loadY(src + 4 * k), rb = loadY(src + 4 * k + 32);
+        const Y any = _mm256_or_si256(ra, rb);
+        const Y a = units32Y<BigIn>(ra), b = units32Y<BigIn>(rb);
+        if (allBelow<BigIn>(any, 0x80)) {
+            store(dst + o, _mm256_castsi256_si128(asciiBytes(a, b, a, b)));
+            o += 16;
+        } else if (allBelow<BigIn>(any, 0x800)) {
+            o += ::xr::enc256::twoByteLanes(
+                _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8), dst + o);
+        } else if (allBelow<BigIn>(any, 0x10000)) {
+            o += ::xr::enc256::threeByteLanes(_mm256_packus_epi32(a, b), dst + o);
+        } else if (allBelow<BigIn>(any, 0x200000)) {
+            o += encodeStep8(a, dst + o);
+            o += encodeStep8(b, dst + o);
+        } else {
+            break;
+        }
+        k += 16;
+    }
+#endif
 #if XR_CVT_LEVEL >= 4
     while (units - k >= 16 && dstL - o >= 64) {
         // Steps of 64 below U+10000 store whole vectors: at most 256 bytes and a spill of

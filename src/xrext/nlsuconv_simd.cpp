@@ -13,6 +13,7 @@
 
 XR_TARGET_BEGIN(XR_AVX2_FEATURES)
 #include "internal/utf8_decode256.h"
+#include "internal/utf8_encode256.h"
 XR_TARGET_END
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"

@@ -16,6 +16,7 @@
 
 XR_TARGET_BEGIN(XR_AVX2_FEATURES)
 #include "internal/utf8_decode256.h"
+#include "internal/utf8_encode256.h"
 XR_TARGET_END
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
 #include "internal/utf8_encode512.h"
@@ -110,7 +111,7 @@ unsigned encodeOne(Encoding e, std::uint32_t cp, std::uint8_t* d, std::size_t ro
 struct Plan {
     Encoding from, to;
     bool avx512;            // the direct UTF-8 <-> UTF-16 kernels may run
-    bool avx2;              // the direct AVX2 UTF-8 -> UTF-16 kernel may run
+    bool avx2;              // the direct AVX2 UTF-8 <-> UTF-16 kernels may run
     cvt::ToKernel decode;   // well-formed input to little-endian UTF-32, or null
     cvt::FromKernel encode; // UTF-32 in the input's order (little-endian unless the input
                             // is big-endian UTF-32) to the output, or null
@@ -390,6 +391,81 @@ Progress utf8ToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
     dec256::wellFormedToUtf16<Big>(src, n, dst, cap, in, out);
     return {in, out};
 }
+
+// Direct kernel from well-formed UTF-16 to UTF-8 for AVX2, in blocks of 64 units: all four
+// quarters of a block go by the narrowest path that fits the whole block, so that text
+// mixing ASCII with other characters branches seldom. A block with a surrogate ends the
+// run (the batches take it), so the run always ends at a character boundary.
+using Y = __m256i;
+
+XR_INLINE Y load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const Y*>(p));
+}
+template <bool Big> XR_INLINE Y unitsAt(const std::uint8_t* p) {
+    const Y v = load(p);
+    return Big ? _mm256_or_si256(_mm256_slli_epi16(v, 8), _mm256_srli_epi16(v, 8)) : v;
+}
+XR_INLINE bool allBelow(Y any, std::uint16_t limit) {
+    return _mm256_testz_si256(any, enc256::set16(static_cast<std::uint16_t>(~(limit - 1))));
+}
+XR_INLINE Y surrogates(Y u) {
+    return _mm256_cmpeq_epi16(_mm256_and_si256(u, enc256::set16(0xF800)), enc256::set16(0xD800));
+}
+
+// Pairs: the input is well-formed; without, it is not yet validated and the run stops at
+// the first block with a surrogate, so that it only takes units that are characters.
+template <bool Big, bool Pairs>
+Progress utf16ToUtf8(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
+    std::size_t in = 0, out = 0;
+    // A block writes at most 192 bytes, its stores reaching no further than 196.
+    while (n - in >= 128 && cap - out >= 196) {
+        const std::uint8_t* p = src + in;
+        const Y a = unitsAt<Big>(p), b = unitsAt<Big>(p + 32);
+        const Y c = unitsAt<Big>(p + 64), d = unitsAt<Big>(p + 96);
+        const Y any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+        if (allBelow(any, 0x80)) {
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out),
+                                _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8));
+            _mm256_storeu_si256(reinterpret_cast<Y*>(dst + out + 32),
+                                _mm256_permute4x64_epi64(_mm256_packus_epi16(c, d), 0xD8));
+            in += 128, out += 64;
+            continue;
+        }
+        if (allBelow(any, 0x800)) {
+            for (unsigned q = 0; q < 128; q += 32)
+                out += enc256::twoByteLanes(unitsAt<Big>(p + q), dst + out);
+            in += 128;
+            continue;
+        }
+        // Groups of four units in the order 0, 2 | 1, 3.
+        if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(surrogates(a), surrogates(b)),
+                                               _mm256_or_si256(surrogates(c), surrogates(d))),
+                               enc256::set16(0xFFFF))) {
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(a, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(b, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(c, 0xD8), dst + out);
+            out += enc256::threeByteLanes(_mm256_permute4x64_epi64(d, 0xD8), dst + out);
+        } else if (!Pairs) {
+            break;
+        } else {
+            // Each unit beside the one before it; the block before ended at a character
+            // boundary unless its last unit opens a pair, which this block closes.
+            Y prior = in ? unitsAt<Big>(p - 32) : _mm256_setzero_si256();
+            for (const Y v : {a, b, c, d}) {
+                const Y before =
+                    _mm256_alignr_epi8(v, _mm256_permute2x128_si256(prior, v, 0x21), 14);
+                out += enc256::slotLanes<true>(_mm256_permute4x64_epi64(v, 0xD8),
+                                               _mm256_permute4x64_epi64(before, 0xD8), dst + out);
+                prior = v;
+            }
+        }
+        in += 128;
+    }
+    // A first half of a pair at the end gave two bytes of four: leave them as scratch.
+    if (Pairs && in != 0 && (src[in - 2 + (Big ? 0 : 1)] & 0xFC) == 0xD8) in -= 2, out -= 2;
+    return {in, out};
+}
+
 } // namespace
 } // namespace avx2
 XR_TARGET_END
@@ -416,6 +492,12 @@ Progress asciiDirect(const Plan& plan, const std::uint8_t* src, std::size_t n, s
                                ? avx2::utf8ToUtf16<true>(src, n, dst, cap)
                                : avx2::utf8ToUtf16<false>(src, n, dst, cap);
         if (p.in) return p;
+    }
+    if (plan.avx2) {
+        if (plan.from == Encoding::Utf16Le && plan.to == Encoding::Utf8)
+            return avx2::utf16ToUtf8<false, true>(src, n, dst, cap);
+        if (plan.from == Encoding::Utf16Be && plan.to == Encoding::Utf8)
+            return avx2::utf16ToUtf8<true, true>(src, n, dst, cap);
     }
     if (plan.from == Encoding::Utf8 && isUtf16(plan.to)) {
         const std::size_t k = widenAscii(plan.to, src, n, dst, cap);
@@ -498,6 +580,16 @@ Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std:
                     cvt::fromUtf32Kernel(k, bigIn, targetOf(to))};
     std::size_t in = 0, out = 0;
     for (;;) {
+        // UTF-16 into UTF-8 on AVX2 first takes what it can without validation: blocks
+        // without surrogates hold only characters.
+        if (plan.avx2 && isUtf16(from) && to == Encoding::Utf8) {
+            const Progress p =
+                from == Encoding::Utf16Le
+                    ? avx2::utf16ToUtf8<false, false>(src + in, n - in, dst + out, cap - out)
+                    : avx2::utf16ToUtf8<true, false>(src + in, n - in, dst + out, cap - out);
+            in += p.in;
+            out += p.out;
+        }
         const std::size_t len = n - in < kSlice ? n - in : kSlice;
         const Validation v = validate(k, from, src + in, len);
         Progress p;

@@ -188,6 +188,48 @@ Validation utf8(const std::uint8_t* p, std::size_t n) {
                                         : scalarFrom(p, n, boundaryBefore(p, i));
 }
 
+// UTF-16, 32 units a block, as on AVX-512 but with byte masks (two bits a unit): each
+// second half of a pair must follow a first half and each first half must precede a
+// second half. The units are compared in their own byte order (H: the offset of the high
+// byte). The boundary before the first block that breaks this is left to the SSE2 rules.
+template <unsigned H> Validation utf16(const std::uint8_t* p, std::size_t n) {
+    const V tens = _mm256_set1_epi16(static_cast<short>(H ? 0xFC00 : 0x00FC));
+    const V first = _mm256_set1_epi16(static_cast<short>(H ? 0xD800 : 0x00D8));
+    const V second = _mm256_set1_epi16(static_cast<short>(H ? 0xDC00 : 0x00DC));
+    // Units below 0x8000 are no surrogates: 64 of them at a time skip the masks.
+    const V top = _mm256_set1_epi16(static_cast<short>(H ? 0x8000 : 0x0080));
+    std::uint64_t open = 0; // 3 when the last unit of the block before is a first half
+    std::size_t i = 0;
+    const auto at = [p](std::size_t k) {
+        return _mm256_loadu_si256(reinterpret_cast<const V*>(p + k));
+    };
+    for (;; i += 64) {
+        if (!open)
+            while (i + 128 <= n &&
+                   _mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(at(i), at(i + 32)),
+                                                      _mm256_or_si256(at(i + 64), at(i + 96))),
+                                      top))
+                i += 128;
+        if (i + 64 > n) break;
+        const V a = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V*>(p + i)), tens);
+        const V b =
+            _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V*>(p + i + 32)), tens);
+        const std::uint64_t high =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, first))) |
+            std::uint64_t{
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(b, first)))}
+                << 32;
+        const std::uint64_t low =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, second))) |
+            std::uint64_t{
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(b, second)))}
+                << 32;
+        if ((high << 2 | open) != low) break;
+        open = high >> 62;
+    }
+    return {open ? i - 2 : i, Stop::Done};
+}
+
 } // namespace
 } // namespace avx2
 XR_TARGET_END
@@ -353,6 +395,7 @@ template <unsigned H> Validation utf16Sse2(const std::uint8_t* p, std::size_t n)
 template <unsigned H> Validation utf16(Kernel k, const std::uint8_t* p, std::size_t n) {
     std::size_t from = 0;
     if (k == Kernel::Avx512) from = avx512::utf16<H>(p, n).in;
+    if (k == Kernel::Avx2) from = avx2::utf16<H>(p, n).in;
     const Validation v = utf16Sse2<H>(p + from, n - from);
     return {from + v.in, v.stop};
 }

@@ -248,6 +248,36 @@ TEST_P(Bulk, LongRunsOfEachLengthFromUtf8) {
     }
 }
 
+// UTF-32 into UTF-8 at every room size: texts of one UTF-8 length (and mixes with ASCII
+// and with each other) long enough for the widest steps, so that the room runs out at
+// every byte of every step; the wide steps store more than they produce and must leave
+// nothing of it behind.
+TEST_P(Bulk, EveryRoomIntoUtf8) {
+    static constexpr XRUtf32 kBase[] = {0x20, 0x80, 0x800, 0x10000};
+    static constexpr XRUtf32 kSpan[] = {0x5F, 0x780, 0xF800, 0x100000};
+    const Writer& utf8 = kWriters[6];
+    for (unsigned mix = 0; mix < 12; ++mix) {
+        std::vector<XRUtf32> cps;
+        while (cps.size() < 320 + (mix & 8 ? mix : 0)) {
+            const unsigned kind = mix < 4 ? mix : mix < 8 ? (rng() % 2 ? mix - 4 : 0) : rng() % 4;
+            cps.push_back(kBase[kind] + rng() % kSpan[kind]);
+        }
+        const Bytes be = utf32Be(cps);
+        Bytes le(be.size());
+        for (std::size_t i = 0; i < be.size(); ++i)
+            le[i] = be[i ^ 3];
+        for (XRMemSize destL = 0; destL <= 4 * cps.size() + 4; ++destL)
+            for (unsigned little = 0; little < 2; ++little) {
+                const Reader& r = kReaders[3 + little];
+                const Bytes& in = little ? le : be;
+                const Outcome fast = run(false, r.own, utf8.own, in, destL),
+                              loop = run(false, r.foreign, utf8.foreign, in, destL);
+                ASSERT_TRUE(fast == loop) << r.name << ", mix " << mix << ", room " << destL
+                                          << ": usedL " << fast.used << " vs " << loop.used;
+            }
+    }
+}
+
 // Long ASCII stretches into UTF-32 at every output alignment (the widest kernel aligns
 // its stores and writes some characters twice), with other characters and room ending at
 // spots around the edges of its blocks.
