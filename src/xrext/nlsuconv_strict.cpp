@@ -392,6 +392,28 @@ Progress utf8ToUtf16(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, 
     return {in, out};
 }
 
+// The ASCII bytes at the start of src[0..n) into UTF-16 units, 64 at a time, while both
+// sides have room; any UTF-8 input may come here, as ASCII needs no validation.
+template <bool Big>
+std::size_t widenAscii(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                       std::size_t cap) {
+    std::size_t i = 0;
+    const auto half = [src](std::size_t at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+    };
+    for (; i + 64 <= n && 2 * (i + 64) <= cap; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32));
+        if (_mm256_movemask_epi8(_mm256_or_si256(a, b))) break;
+        for (unsigned q = 0; q < 4; ++q) {
+            __m256i u = _mm256_cvtepu8_epi16(half(i + 16 * q));
+            if (Big) u = _mm256_slli_epi16(u, 8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * i + 32 * q), u);
+        }
+    }
+    return i;
+}
+
 // Direct kernel from well-formed UTF-16 to UTF-8 for AVX2, in blocks of 64 units: all four
 // quarters of a block go by the narrowest path that fits the whole block, so that text
 // mixing ASCII with other characters branches seldom. A block with a surrogate ends the
@@ -589,6 +611,15 @@ Step convert(Kernel k, Encoding from, Encoding to, const std::uint8_t* src, std:
                     : avx2::utf16ToUtf8<true, false>(src + in, n - in, dst + out, cap - out);
             in += p.in;
             out += p.out;
+        }
+        // Likewise UTF-8 into UTF-16: ASCII needs no validation.
+        if (plan.avx2 && from == Encoding::Utf8 && isUtf16(to)) {
+            const std::size_t k =
+                to == Encoding::Utf16Be
+                    ? avx2::widenAscii<true>(src + in, n - in, dst + out, cap - out)
+                    : avx2::widenAscii<false>(src + in, n - in, dst + out, cap - out);
+            in += k;
+            out += 2 * k;
         }
         const std::size_t len = n - in < kSlice ? n - in : kSlice;
         const Validation v = validate(k, from, src + in, len);
