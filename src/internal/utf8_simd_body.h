@@ -175,7 +175,200 @@ inline bool anySet(V v) {
     return mask(eq(v, zero())) != kAllBits;
 }
 
+// Runs for counting (leads up to F7, no other stops) take groups of four blocks by a
+// lighter check than the full one. Bytes from the lead one or two places before: the
+// saturating subtractions leave 80..BF (sign bit set) below a byte that a lead of at
+// least two bytes one place before, or of at least three bytes two places before,
+// announces, and at most 7F below any other byte.
+inline V reachedFromTwo(const std::uint8_t* q) {
+    return maxU(subSat(load(q - 1), 0x40), subSat(load(q - 2), 0x60));
+}
+// The same with leads of four bytes or more three places before.
+inline V reachedFromThree(const std::uint8_t* q) {
+    return maxU(reachedFromTwo(q), subSat(load(q - 3), 0x70));
+}
+
+template <class R>
+constexpr bool kCountRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
+
+// Where the groups checked by countGroups stopped, and why.
+enum class GroupsEnd { Limit, Off, Ascii };
+struct Groups {
+    std::size_t i;
+    GroupsEnd why;
+};
+
+// The groups of four blocks from p + i (three readable bytes before it) while each byte
+// is a continuation byte exactly when it is reached, at most `limit` groups; their
+// continuation bytes are added to conts. Without Three, a byte that only a lead three
+// places back reaches counts as unreached. Stops after a group whose last block is ASCII
+// too.
+//
+// When every byte of a run passes the check without Three, each continuation byte follows
+// a lead directly or follows one that follows a lead of at least three bytes (the byte
+// before it is reached too, so it cannot be a byte below C0 that starts a character):
+// every continuation byte belongs to the sequence of the last lead before it, and a lead
+// of four bytes or more whose sequence reaches no further than two continuation bytes
+// ends early (which the counts by continuation bytes allow). With Three the same holds
+// with leads of four bytes or more taking three continuation bytes, and both kinds of
+// check may alternate along a run. Runs of the full rules (Full) need in addition no byte
+// from F0 up (without Three: in the group and the three bytes before it) or from F8 up
+// (with Three); then the check is the full one.
+template <bool Three, bool Full>
+XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
+                             unsigned limit, std::size_t& conts) {
+    constexpr std::size_t kGroup = 4 * kBytes;
+    V acc = zero(); // continuation bytes per lane, at most 4 a group
+    GroupsEnd why = GroupsEnd::Limit;
+    for (; limit > 0 && i + kGroup <= n; --limit) {
+        const std::uint8_t* q = p + i;
+        V off = zero(), found = zero(), top = zero(), last = zero();
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::uint8_t* b = q + k * kBytes;
+            const V cur = load(b);
+            const V cont = continuations(cur);
+            off = or_(off, xor_(Three ? reachedFromThree(b) : reachedFromTwo(b), cont));
+            found = add(found, cont);
+            if constexpr (Full) top = maxU(top, cur);
+            if (k == 3) last = cur;
+        }
+        if constexpr (Full) {
+            // Leads from F0 up (and the three bytes before) or from F8 up.
+            off = or_(off, Three ? subSat(top, 0x78) : subSat(maxU(top, load(q - 3)), 0x70));
+        }
+        if (mask(off)) {
+            why = GroupsEnd::Off;
+            break;
+        }
+        acc = sub(acc, found);
+        i += kGroup;
+        if (mask(last) == 0) {
+            why = GroupsEnd::Ascii;
+            break;
+        }
+    }
+    conts += sum(acc);
+    return {i, why};
+}
+
+// Text of four-byte characters only repeats a pattern of top bits every four bytes: a
+// lead F0..F7 at the offsets phase, phase + 4, ... of each block, continuation bytes
+// elsewhere. Groups that keep it need no look at the bytes before each block.
+struct alignas(kBytes) FourBytePattern {
+    std::uint8_t mask[kBytes], value[kBytes];
+};
+constexpr FourBytePattern makeFourBytePattern(unsigned phase) {
+    FourBytePattern t{};
+    for (unsigned k = 0; k < kBytes; ++k) {
+        const bool lead = k % 4 == phase;
+        t.mask[k] = lead ? 0xF8 : 0xC0;
+        t.value[k] = lead ? 0xF0 : 0x80;
+    }
+    return t;
+}
+constexpr FourBytePattern kFourBytePatterns[4] = {makeFourBytePattern(0), makeFourBytePattern(1),
+                                                  makeFourBytePattern(2), makeFourBytePattern(3)};
+
+// The phase of the pattern that the checked text before p + i (a whole block of it)
+// would go on in: its last block keeps the pattern and its last lead is of four bytes
+// (so that its sequence reaches exactly `phase` bytes into the group); else 4.
+inline unsigned phaseBefore(const std::uint8_t* p, std::size_t i) {
+    const std::uint32_t leads = ~mask(continuations(load(p + i - kBytes))) & kAllBits;
+    const unsigned phase = leads != 0 ? firstBit(leads) : 4;
+    if (phase < 4 && leads == ((0x11111111u << phase) & kAllBits) && p[i - 4 + phase] >= 0xF0)
+        return phase;
+    return 4;
+}
+
+// The groups from p + i on that keep the pattern of the phase: where the first that does
+// not starts. Each group holds 3 * kBytes continuation bytes.
+inline std::size_t fourByteGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
+                                  unsigned phase) {
+    const V m = load(kFourBytePatterns[phase].mask), v = load(kFourBytePatterns[phase].value);
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const std::uint8_t* q = p + i;
+        const V off = or_(or_(xor_(and_(load(q), m), v), xor_(and_(load(q + kBytes), m), v)),
+                          or_(xor_(and_(load(q + 2 * kBytes), m), v),
+                              xor_(and_(load(q + 3 * kBytes), m), v)));
+        if (mask(eq(off, zero())) != kAllBits) break;
+    }
+    return i;
+}
+
+// A counting run: the first block and the blocks around a stop by the full check one at a
+// time, the groups between by countGroups, first without leads three places back and,
+// once a group needed them (text with four-byte characters), with them for the next
+// groups. Groups of ASCII after a block of ASCII are passed by their sign bits alone. The
+// byte lanes are summed at most every 63 groups (252 continuation bytes).
+template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
+    constexpr std::size_t kGroup = 4 * kBytes;
+    constexpr unsigned kThreeGroups = 16; // groups checked with Three after one needed it
+    constexpr bool kFull = !R::kEarlyEnds;
+    std::size_t conts = 0;
+    std::size_t i = 0;
+    unsigned three = 0, singles = 1; // the first block alone, from zeros
+    bool asciiNext = false, afterPattern = false;
+    while (i + kBytes <= n) {
+        if (singles == 0 && i + kGroup <= n) {
+            if (asciiNext) {
+                // The block before is ASCII, so no sequence reaches into the group.
+                const std::size_t start = i;
+                for (; i + kGroup <= n; i += kGroup) {
+                    const std::uint8_t* q = p + i;
+                    if (mask(or_(or_(load(q), load(q + kBytes)),
+                                 or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
+                        break;
+                }
+                asciiNext = false;
+                if (i != start) continue;
+            }
+            if (three > 0 && !afterPattern) {
+                const unsigned phase = phaseBefore(p, i);
+                if (phase < 4) {
+                    const std::size_t end = fourByteGroups(p, i, n, phase);
+                    conts += (end - i) / kGroup * (3 * kBytes);
+                    if (end != i) {
+                        // What stopped the pattern is checked by countGroups next.
+                        i = end;
+                        afterPattern = true;
+                        continue;
+                    }
+                }
+            }
+            afterPattern = false;
+            Groups g{i, GroupsEnd::Off};
+            if (three == 0) g = countGroups<false, kFull>(p, i, n, 63, conts);
+            if (g.why == GroupsEnd::Off) {
+                // Four-byte leads, or a stop: after a group that passes with them, the
+                // next groups are checked with them too.
+                const std::size_t from = g.i;
+                const unsigned left = three > 0 ? three : 1;
+                g = countGroups<true, kFull>(p, from, n, left, conts);
+                const auto passed = static_cast<unsigned>((g.i - from) / kGroup);
+                three = passed == 0 ? 0 : three > 0 ? three - passed : kThreeGroups;
+            }
+            i = g.i;
+            asciiNext = g.why == GroupsEnd::Ascii;
+            if (g.why != GroupsEnd::Off) continue;
+            singles = 4;
+        }
+        const V cur = load(p + i);
+        const V cont = continuations(cur);
+        if (const std::uint32_t bad = mask(blockStops<R>(p, i, cur, cont))) {
+            const unsigned at = firstBit(bad);
+            conts += static_cast<std::size_t>(std::popcount(mask(cont) & below(at)));
+            return {i + at, conts, true};
+        }
+        conts += static_cast<std::size_t>(std::popcount(mask(cont)));
+        if (singles > 0) --singles;
+        asciiNext = mask(cur) == 0;
+        i += kBytes;
+    }
+    return {i, conts, false};
+}
+
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    if constexpr (kCountRuns<R>) return countRun<R>(p, n);
     constexpr std::size_t kGroup = 4 * kBytes;
     V acc = zero(); // continuation bytes per lane, summed before a lane can wrap
     std::size_t conts = 0;

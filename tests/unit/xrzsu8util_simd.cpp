@@ -342,4 +342,28 @@ TEST(Utf8Kernels, ContinuationCountsOfRandomTextWithBreaks) {
     }
 }
 
+// Long texts of stretches of different mixes (four-byte characters only, ASCII only, each
+// of the mixes above), so that the counting kernels change between their ways of checking
+// groups along a run, with breaks and special sequences at random places: every count,
+// the trim and the sizes by characters, from any alignment.
+TEST(Utf8Kernels, CountsOfLongTextsThatChangeScript) {
+    std::vector<std::vector<std::string>> mixes = kMixes;
+    mixes.push_back({"\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E"});
+    mixes.push_back({"a", "b", " ", "."});
+    std::vector<std::string> breaks = kBreaks;
+    breaks.insert(breaks.end(), kSpecial.begin(), kSpecial.end());
+    std::mt19937 rng(41);
+    for (int round = 0; round < 400; ++round) {
+        std::string x;
+        for (unsigned k = 1 + rng() % 6; k > 0; --k)
+            x += randomText(mixes[rng() % mixes.size()], rng() % 3000, rng);
+        for (unsigned k = rng() % 4; k > 0; --k)
+            x.insert(rng() % (x.size() + 1), breaks[rng() % breaks.size()]);
+        const xrequiv::Bytes a(x.begin(), x.end());
+        const std::size_t shift = rng() % 64;
+        for (auto isa : xrequiv::kernels())
+            ASSERT_EQ(xrequiv::countMismatch(isa, a, shift), "") << "round " << round;
+    }
+}
+
 } // namespace
