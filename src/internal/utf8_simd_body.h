@@ -191,18 +191,18 @@ inline V reachedFromThree(const std::uint8_t* q) {
 template <class R>
 constexpr bool kCountRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
 
-// Where the groups checked by countGroups stopped, and why.
-enum class GroupsEnd { Limit, Off, Ascii };
+// Where the groups taken by countGroups stopped: at a group that fails its check (off),
+// or after `limit` checked groups or at the end.
 struct Groups {
     std::size_t i;
-    GroupsEnd why;
+    bool off;
 };
 
 // The groups of four blocks from p + i (three readable bytes before it) while each byte
-// is a continuation byte exactly when it is reached, at most `limit` groups; their
-// continuation bytes are added to conts. Without Three, a byte that only a lead three
-// places back reaches counts as unreached. Stops after a group whose last block is ASCII
-// too.
+// is a continuation byte exactly when it is reached, at most `limit` of them checked;
+// their continuation bytes are added to conts. Without Three, a byte that only a lead
+// three places back reaches counts as unreached. After a block of ASCII (ascii, kept up
+// to date), a group is first tried for ASCII alone: no sequence reaches into it then.
 //
 // When every byte of a run passes the check without Three, each continuation byte follows
 // a lead directly or follows one that follows a lead of at least three bytes (the byte
@@ -216,39 +216,47 @@ struct Groups {
 // (with Three); then the check is the full one.
 template <bool Three, bool Full>
 XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
-                             unsigned limit, std::size_t& conts) {
+                             unsigned limit, bool& ascii, std::size_t& conts) {
     constexpr std::size_t kGroup = 4 * kBytes;
-    V acc = zero(); // continuation bytes per lane, at most 4 a group
-    GroupsEnd why = GroupsEnd::Limit;
-    for (; limit > 0 && i + kGroup <= n; --limit) {
+    V acc = zero(); // continuation bytes per lane, at most 4 a checked group
+    bool off = false;
+    while (limit > 0 && i + kGroup <= n) {
+        if (ascii) {
+            for (; i + kGroup <= n; i += kGroup) {
+                const std::uint8_t* q = p + i;
+                if (mask(or_(or_(load(q), load(q + kBytes)),
+                             or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
+                    break;
+            }
+            if (i + kGroup > n) break;
+            ascii = false;
+        }
         const std::uint8_t* q = p + i;
-        V off = zero(), found = zero(), top = zero(), last = zero();
+        V bad = zero(), found = zero(), top = zero(), last = zero();
         for (std::size_t k = 0; k < 4; ++k) {
             const std::uint8_t* b = q + k * kBytes;
             const V cur = load(b);
             const V cont = continuations(cur);
-            off = or_(off, xor_(Three ? reachedFromThree(b) : reachedFromTwo(b), cont));
+            bad = or_(bad, xor_(Three ? reachedFromThree(b) : reachedFromTwo(b), cont));
             found = add(found, cont);
             if constexpr (Full) top = maxU(top, cur);
             if (k == 3) last = cur;
         }
         if constexpr (Full) {
             // Leads from F0 up (and the three bytes before) or from F8 up.
-            off = or_(off, Three ? subSat(top, 0x78) : subSat(maxU(top, load(q - 3)), 0x70));
+            bad = or_(bad, Three ? subSat(top, 0x78) : subSat(maxU(top, load(q - 3)), 0x70));
         }
-        if (mask(off)) {
-            why = GroupsEnd::Off;
+        if (mask(bad)) {
+            off = true;
             break;
         }
         acc = sub(acc, found);
         i += kGroup;
-        if (mask(last) == 0) {
-            why = GroupsEnd::Ascii;
-            break;
-        }
+        --limit;
+        ascii = mask(last) == 0;
     }
     conts += sum(acc);
-    return {i, why};
+    return {i, off};
 }
 
 // Text of four-byte characters only repeats a pattern of top bits every four bytes: a
@@ -298,8 +306,8 @@ inline std::size_t fourByteGroups(const std::uint8_t* p, std::size_t i, std::siz
 // A counting run: the first block and the blocks around a stop by the full check one at a
 // time, the groups between by countGroups, first without leads three places back and,
 // once a group needed them (text with four-byte characters), with them for the next
-// groups. Groups of ASCII after a block of ASCII are passed by their sign bits alone. The
-// byte lanes are summed at most every 63 groups (252 continuation bytes).
+// groups. The byte lanes are summed at most every 63 checked groups (252 continuation
+// bytes).
 template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
     constexpr std::size_t kGroup = 4 * kBytes;
     constexpr unsigned kThreeGroups = 16; // groups checked with Three after one needed it
@@ -307,21 +315,9 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
     std::size_t conts = 0;
     std::size_t i = 0;
     unsigned three = 0, singles = 1; // the first block alone, from zeros
-    bool asciiNext = false, afterPattern = false;
+    bool ascii = false, afterPattern = false;
     while (i + kBytes <= n) {
         if (singles == 0 && i + kGroup <= n) {
-            if (asciiNext) {
-                // The block before is ASCII, so no sequence reaches into the group.
-                const std::size_t start = i;
-                for (; i + kGroup <= n; i += kGroup) {
-                    const std::uint8_t* q = p + i;
-                    if (mask(or_(or_(load(q), load(q + kBytes)),
-                                 or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
-                        break;
-                }
-                asciiNext = false;
-                if (i != start) continue;
-            }
             if (three > 0 && !afterPattern) {
                 const unsigned phase = phaseBefore(p, i);
                 if (phase < 4) {
@@ -336,20 +332,19 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
                 }
             }
             afterPattern = false;
-            Groups g{i, GroupsEnd::Off};
-            if (three == 0) g = countGroups<false, kFull>(p, i, n, 63, conts);
-            if (g.why == GroupsEnd::Off) {
+            Groups g{i, true};
+            if (three == 0) g = countGroups<false, kFull>(p, i, n, 63, ascii, conts);
+            if (g.off) {
                 // Four-byte leads, or a stop: after a group that passes with them, the
                 // next groups are checked with them too.
-                const std::size_t from = g.i;
-                const unsigned left = three > 0 ? three : 1;
-                g = countGroups<true, kFull>(p, from, n, left, conts);
-                const auto passed = static_cast<unsigned>((g.i - from) / kGroup);
-                three = passed == 0 ? 0 : three > 0 ? three - passed : kThreeGroups;
+                const bool was = three > 0;
+                const Groups t = countGroups<true, kFull>(p, g.i, n, was ? three : 1, ascii, conts);
+                const auto checked = static_cast<unsigned>((t.i - g.i) / kGroup);
+                three = checked == 0 ? 0 : !was ? kThreeGroups : three > checked ? three - checked : 0;
+                g = t;
             }
             i = g.i;
-            asciiNext = g.why == GroupsEnd::Ascii;
-            if (g.why != GroupsEnd::Off) continue;
+            if (!g.off) continue;
             singles = 4;
         }
         const V cur = load(p + i);
@@ -361,7 +356,7 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
         }
         conts += static_cast<std::size_t>(std::popcount(mask(cont)));
         if (singles > 0) --singles;
-        asciiNext = mask(cur) == 0;
+        ascii = mask(cur) == 0;
         i += kBytes;
     }
     return {i, conts, false};
