@@ -176,51 +176,54 @@ inline bool anySet(V v) {
 }
 
 // Runs for counting (leads up to F7, no other stops) take groups of four blocks by a
-// lighter check than the full one. Bytes from the lead one or two places before: the
-// saturating subtractions leave 80..BF (sign bit set) below a byte that a lead of at
-// least two bytes one place before, or of at least three bytes two places before,
-// announces, and at most 7F below any other byte.
-inline V reachedFromTwo(const std::uint8_t* q) {
-    return maxU(subSat(load(q - 1), 0x40), subSat(load(q - 2), 0x60));
-}
-// The same with leads of four bytes or more three places before.
-inline V reachedFromThree(const std::uint8_t* q) {
-    return maxU(reachedFromTwo(q), subSat(load(q - 3), 0x70));
+// lighter check than the full one: whether each byte is a continuation byte exactly when
+// a lead up to one, two or three places before (the check's level) reaches it. Sign bits
+// of the bytes so reached: the saturating subtractions leave the sign bit of a lead of
+// at least two bytes one place before, of one of at least three bytes two places before,
+// of one of at least four bytes three places before, and of no other byte.
+template <unsigned Level> inline V reached(const std::uint8_t* q) {
+    V r = subSat(load(q - 1), 0x40);
+    if constexpr (Level >= 2) r = maxU(r, subSat(load(q - 2), 0x60));
+    if constexpr (Level >= 3) r = maxU(r, subSat(load(q - 3), 0x70));
+    return r;
 }
 
 template <class R>
 constexpr bool kCountRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
 
 // Where the groups taken by countGroups stopped: at a group that fails its check (off),
-// or after `limit` checked groups or at the end.
+// or after `limit` checked groups or at the end; and how many it checked.
 struct Groups {
     std::size_t i;
     bool off;
+    unsigned checked;
 };
 
 // The groups of four blocks from p + i (three readable bytes before it) while each byte
-// is a continuation byte exactly when it is reached, at most `limit` of them checked;
-// their continuation bytes are added to conts. Without Three, a byte that only a lead
-// three places back reaches counts as unreached. After a block of ASCII (ascii, kept up
-// to date), a group is first tried for ASCII alone: no sequence reaches into it then.
+// passes the check of the level, at most `limit` of them checked; their continuation
+// bytes are added to conts. After a block of ASCII (ascii, kept up to date), a group is
+// first tried for ASCII alone: no sequence reaches into it then.
 //
-// When every byte of a run passes the check without Three, each continuation byte follows
-// a lead directly or follows one that follows a lead of at least three bytes (the byte
-// before it is reached too, so it cannot be a byte below C0 that starts a character):
-// every continuation byte belongs to the sequence of the last lead before it, and a lead
-// of four bytes or more whose sequence reaches no further than two continuation bytes
-// ends early (which the counts by continuation bytes allow). With Three the same holds
-// with leads of four bytes or more taking three continuation bytes, and both kinds of
-// check may alternate along a run. Runs of the full rules (Full) need in addition no byte
-// from F0 up (without Three: in the group and the three bytes before it) or from F8 up
-// (with Three); then the check is the full one.
-template <bool Three, bool Full>
+// Counting by continuation bytes needs every continuation byte to belong to the sequence
+// of the last lead before it. At level 1 a continuation byte that passes follows a lead.
+// At level 2 it follows a lead or follows one that follows a lead of at least three
+// bytes: the byte before it, reached too, cannot be a byte below C0 that starts a
+// character, once it has passed a check of any level. At level 3 the same, with leads of
+// four bytes or more taking three continuation bytes, once the two bytes before have
+// passed a check of level 2 at least; the byte just before the group may have passed one
+// of level 1 only, so its reach from two places back is checked here. So the levels may
+// alternate along a run; a lead whose sequence ends early is let in (the counts by
+// continuation bytes allow it). Runs of the full rules (Full) need in addition no lead
+// of more bytes than the level reaches (in the group and the three bytes before it) and
+// none from F8 up; then the check is the full one.
+template <unsigned Level, bool Full>
 XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
                              unsigned limit, bool& ascii, std::size_t& conts) {
     constexpr std::size_t kGroup = 4 * kBytes;
     V acc = zero(); // continuation bytes per lane, at most 4 a checked group
     bool off = false;
-    while (limit > 0 && i + kGroup <= n) {
+    unsigned checked = 0;
+    while (checked < limit && i + kGroup <= n) {
         if (ascii) {
             for (; i + kGroup <= n; i += kGroup) {
                 const std::uint8_t* q = p + i;
@@ -232,19 +235,25 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
             ascii = false;
         }
         const std::uint8_t* q = p + i;
+        if (Level == 3 && q[-3] >= 0xE0 && !isContinuation(q[-1])) {
+            off = true;
+            break;
+        }
         V bad = zero(), found = zero(), top = zero(), last = zero();
         for (std::size_t k = 0; k < 4; ++k) {
             const std::uint8_t* b = q + k * kBytes;
             const V cur = load(b);
             const V cont = continuations(cur);
-            bad = or_(bad, xor_(Three ? reachedFromThree(b) : reachedFromTwo(b), cont));
+            bad = or_(bad, xor_(reached<Level>(b), cont));
             found = add(found, cont);
             if constexpr (Full) top = maxU(top, cur);
             if (k == 3) last = cur;
         }
         if constexpr (Full) {
-            // Leads from F0 up (and the three bytes before) or from F8 up.
-            bad = or_(bad, Three ? subSat(top, 0x78) : subSat(maxU(top, load(q - 3)), 0x70));
+            // Leads from E0 up (level 1), F0 up (level 2; both in the group and the three
+            // bytes before) or F8 up (level 3).
+            if constexpr (Level == 3) bad = or_(bad, subSat(top, 0x78));
+            else bad = or_(bad, subSat(maxU(top, load(q - 3)), Level == 1 ? 0x60 : 0x70));
         }
         if (mask(bad)) {
             off = true;
@@ -252,11 +261,19 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
         }
         acc = sub(acc, found);
         i += kGroup;
-        --limit;
+        ++checked;
         ascii = mask(last) == 0;
     }
     conts += sum(acc);
-    return {i, off};
+    return {i, off, checked};
+}
+
+template <bool Full>
+XR_INLINE Groups countGroupsAt(unsigned level, const std::uint8_t* p, std::size_t i,
+                               std::size_t n, unsigned limit, bool& ascii, std::size_t& conts) {
+    if (level == 1) return countGroups<1, Full>(p, i, n, limit, ascii, conts);
+    if (level == 2) return countGroups<2, Full>(p, i, n, limit, ascii, conts);
+    return countGroups<3, Full>(p, i, n, limit, ascii, conts);
 }
 
 // Text of four-byte characters only repeats a pattern of top bits every four bytes: a
@@ -304,21 +321,21 @@ inline std::size_t fourByteGroups(const std::uint8_t* p, std::size_t i, std::siz
 }
 
 // A counting run: the first block and the blocks around a stop by the full check one at a
-// time, the groups between by countGroups, first without leads three places back and,
-// once a group needed them (text with four-byte characters), with them for the next
-// groups. The byte lanes are summed at most every 63 checked groups (252 continuation
-// bytes).
+// time, the groups between by countGroups, at level 1 while they pass; a group that
+// fails is tried at the higher levels, and the level that passes it is kept for the next
+// kSticky groups (text of three- or four-byte characters). The byte lanes are summed at
+// most every 63 checked groups (252 continuation bytes).
 template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
     constexpr std::size_t kGroup = 4 * kBytes;
-    constexpr unsigned kThreeGroups = 16; // groups checked with Three after one needed it
+    constexpr unsigned kSticky = 63;
     constexpr bool kFull = !R::kEarlyEnds;
     std::size_t conts = 0;
     std::size_t i = 0;
-    unsigned three = 0, singles = 1; // the first block alone, from zeros
+    unsigned level = 1, sticky = 0, singles = 1; // the first block alone, from zeros
     bool ascii = false, afterPattern = false;
     while (i + kBytes <= n) {
         if (singles == 0 && i + kGroup <= n) {
-            if (three > 0 && !afterPattern) {
+            if (sticky > 0 && level == 3 && !afterPattern) {
                 const unsigned phase = phaseBefore(p, i);
                 if (phase < 4) {
                     const std::size_t end = fourByteGroups(p, i, n, phase);
@@ -332,21 +349,23 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
                 }
             }
             afterPattern = false;
-            Groups g{i, true};
-            if (three == 0) g = countGroups<false, kFull>(p, i, n, 63, ascii, conts);
-            if (g.off) {
-                // Four-byte leads, or a stop: after a group that passes with them, the
-                // next groups are checked with them too.
-                const bool was = three > 0;
-                const Groups t = countGroups<true, kFull>(p, g.i, n, was ? three : 1, ascii, conts);
-                const auto checked = static_cast<unsigned>((t.i - g.i) / kGroup);
-                three = checked == 0 ? 0 : !was ? kThreeGroups : three > checked ? three - checked : 0;
-                g = t;
+            // At level 3, a few groups at a time between tries of the four-byte pattern.
+            const unsigned start = sticky > 0 ? level : 1;
+            const unsigned limit = start == 1 ? 63 : start == 2 ? sticky : std::min(sticky, 4u);
+            Groups g = countGroupsAt<kFull>(start, p, i, n, limit, ascii, conts);
+            if (start > 1) sticky -= g.checked;
+            for (unsigned up = start + 1; g.off && up <= 3; ++up) {
+                g = countGroupsAt<kFull>(up, p, g.i, n, 1, ascii, conts);
+                if (!g.off) level = up, sticky = kSticky;
             }
             i = g.i;
             if (!g.off) continue;
             singles = 4;
         }
+        // The full check, like level 3, reads the byte before as checked from two places
+        // back; after a group of level 1 that byte ends the run when it should have been
+        // a continuation byte.
+        if (i > 0 && p[i - 3] >= 0xE0 && !isContinuation(p[i - 1])) return {i - 1, conts, true};
         const V cur = load(p + i);
         const V cont = continuations(cur);
         if (const std::uint32_t bad = mask(blockStops<R>(p, i, cur, cont))) {

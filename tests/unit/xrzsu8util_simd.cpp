@@ -292,7 +292,7 @@ const std::vector<std::vector<std::string>> kMixes = {
 // What breaks counting by continuation bytes: stray continuation bytes alone, in twos and
 // in a run of four; leads cut short by the text that follows; leads from F8 up with three,
 // four and five continuation bytes; one continuation byte too many; a lead whose sequence
-// an ASCII byte ends.
+// an ASCII byte ends, and a stray continuation byte after such an ASCII byte.
 const std::vector<std::string> kBreaks = {"\x80",
                                           "\xBF\xBF",
                                           "\x80\x80\x80\x80",
@@ -306,7 +306,8 @@ const std::vector<std::string> kBreaks = {"\x80",
                                           "\xFF\x80\x80\x80",
                                           "\xC3\xA9\xA9",
                                           "\xE3\x41\x42",
-                                          "\xE0\x41\x80"};
+                                          "\xE0\x41\x80",
+                                          "\xF0\x80\x41\x80"};
 
 // The widest kernel set counts in steps of 976 bytes (16 windows of 61, after its first
 // 64-byte group): each break at every offset of the first two steps and of the blocks,
