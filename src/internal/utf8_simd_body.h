@@ -175,7 +175,214 @@ inline bool anySet(V v) {
     return mask(eq(v, zero())) != kAllBits;
 }
 
+// Runs for counting (leads up to F7, no other stops) take groups of four blocks by a
+// lighter check than the full one: whether each byte is a continuation byte exactly when
+// a lead up to one, two or three places before (the check's level) reaches it. Sign bits
+// of the bytes so reached: the saturating subtractions leave the sign bit of a lead of
+// at least two bytes one place before, of one of at least three bytes two places before,
+// of one of at least four bytes three places before, and of no other byte.
+template <unsigned Level> inline V reached(const std::uint8_t* q) {
+    V r = subSat(load(q - 1), 0x40);
+    if constexpr (Level >= 2) r = maxU(r, subSat(load(q - 2), 0x60));
+    if constexpr (Level >= 3) r = maxU(r, subSat(load(q - 3), 0x70));
+    return r;
+}
+
+template <class R>
+constexpr bool kCountRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
+
+// Where the groups taken by countGroups stopped: at a group that fails its check (off),
+// or after `limit` checked groups or at the end; and how many it checked.
+struct Groups {
+    std::size_t i;
+    bool off;
+    unsigned checked;
+};
+
+// The groups of four blocks from p + i (three readable bytes before it) while each byte
+// passes the check of the level, at most `limit` of them checked; their continuation
+// bytes are added to conts. After a block of ASCII (ascii, kept up to date), a group is
+// first tried for ASCII alone: no sequence reaches into it then.
+//
+// Counting by continuation bytes needs every continuation byte to belong to the sequence
+// of the last lead before it. At level 1 a continuation byte that passes follows a lead.
+// At level 2 it follows a lead or follows one that follows a lead of at least three
+// bytes: the byte before it, reached too, cannot be a byte below C0 that starts a
+// character, once it has passed a check of any level. At level 3 the same, with leads of
+// four bytes or more taking three continuation bytes, once the two bytes before have
+// passed a check of level 2 at least; the byte just before the group may have passed one
+// of level 1 only, so its reach from two places back is checked here. So the levels may
+// alternate along a run; a lead whose sequence ends early is let in (the counts by
+// continuation bytes allow it). Runs of the full rules (Full) need in addition no lead
+// of more bytes than the level reaches (in the group and the three bytes before it) and
+// none from F8 up; then the check is the full one.
+template <unsigned Level, bool Full>
+XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
+                             unsigned limit, bool& ascii, std::size_t& conts) {
+    constexpr std::size_t kGroup = 4 * kBytes;
+    V acc = zero(); // continuation bytes per lane, at most 4 a checked group
+    bool off = false;
+    unsigned checked = 0;
+    while (checked < limit && i + kGroup <= n) {
+        if (ascii) {
+            for (; i + kGroup <= n; i += kGroup) {
+                const std::uint8_t* q = p + i;
+                if (mask(or_(or_(load(q), load(q + kBytes)),
+                             or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
+                    break;
+            }
+            if (i + kGroup > n) break;
+            ascii = false;
+        }
+        const std::uint8_t* q = p + i;
+        if (Level == 3 && q[-3] >= 0xE0 && !isContinuation(q[-1])) {
+            off = true;
+            break;
+        }
+        V bad = zero(), found = zero(), top = zero(), last = zero();
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::uint8_t* b = q + k * kBytes;
+            const V cur = load(b);
+            const V cont = continuations(cur);
+            bad = or_(bad, xor_(reached<Level>(b), cont));
+            found = add(found, cont);
+            if constexpr (Full) top = maxU(top, cur);
+            if (k == 3) last = cur;
+        }
+        if constexpr (Full) {
+            // Leads from E0 up (level 1), F0 up (level 2; both in the group and the three
+            // bytes before) or F8 up (level 3).
+            if constexpr (Level == 3) bad = or_(bad, subSat(top, 0x78));
+            else bad = or_(bad, subSat(maxU(top, load(q - 3)), Level == 1 ? 0x60 : 0x70));
+        }
+        if (mask(bad)) {
+            off = true;
+            break;
+        }
+        acc = sub(acc, found);
+        i += kGroup;
+        ++checked;
+        ascii = mask(last) == 0;
+    }
+    conts += sum(acc);
+    return {i, off, checked};
+}
+
+template <bool Full>
+XR_INLINE Groups countGroupsAt(unsigned level, const std::uint8_t* p, std::size_t i,
+                               std::size_t n, unsigned limit, bool& ascii, std::size_t& conts) {
+    if (level == 1) return countGroups<1, Full>(p, i, n, limit, ascii, conts);
+    if (level == 2) return countGroups<2, Full>(p, i, n, limit, ascii, conts);
+    return countGroups<3, Full>(p, i, n, limit, ascii, conts);
+}
+
+// Text of four-byte characters only repeats a pattern of top bits every four bytes: a
+// lead F0..F7 at the offsets phase, phase + 4, ... of each block, continuation bytes
+// elsewhere. Groups that keep it need no look at the bytes before each block.
+struct alignas(kBytes) FourBytePattern {
+    std::uint8_t mask[kBytes], value[kBytes];
+};
+constexpr FourBytePattern makeFourBytePattern(unsigned phase) {
+    FourBytePattern t{};
+    for (unsigned k = 0; k < kBytes; ++k) {
+        const bool lead = k % 4 == phase;
+        t.mask[k] = lead ? 0xF8 : 0xC0;
+        t.value[k] = lead ? 0xF0 : 0x80;
+    }
+    return t;
+}
+constexpr FourBytePattern kFourBytePatterns[4] = {makeFourBytePattern(0), makeFourBytePattern(1),
+                                                  makeFourBytePattern(2), makeFourBytePattern(3)};
+
+// The phase of the pattern that the checked text before p + i (a whole block of it)
+// would go on in: its last block keeps the pattern and its last lead is of four bytes
+// (so that its sequence reaches exactly `phase` bytes into the group); else 4.
+inline unsigned phaseBefore(const std::uint8_t* p, std::size_t i) {
+    const std::uint32_t leads = ~mask(continuations(load(p + i - kBytes))) & kAllBits;
+    const unsigned phase = leads != 0 ? firstBit(leads) : 4;
+    if (phase < 4 && leads == ((0x11111111u << phase) & kAllBits) && p[i - 4 + phase] >= 0xF0)
+        return phase;
+    return 4;
+}
+
+// The groups from p + i on that keep the pattern of the phase: where the first that does
+// not starts. Each group holds 3 * kBytes continuation bytes.
+inline std::size_t fourByteGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
+                                  unsigned phase) {
+    const V m = load(kFourBytePatterns[phase].mask), v = load(kFourBytePatterns[phase].value);
+    for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
+        const std::uint8_t* q = p + i;
+        const V off = or_(or_(xor_(and_(load(q), m), v), xor_(and_(load(q + kBytes), m), v)),
+                          or_(xor_(and_(load(q + 2 * kBytes), m), v),
+                              xor_(and_(load(q + 3 * kBytes), m), v)));
+        if (mask(eq(off, zero())) != kAllBits) break;
+    }
+    return i;
+}
+
+// A counting run: the first block and the blocks around a stop by the full check one at a
+// time, the groups between by countGroups, at level 1 while they pass; a group that
+// fails is tried at the higher levels, and the level that passes it is kept for the next
+// kSticky groups (text of three- or four-byte characters). The byte lanes are summed at
+// most every 63 checked groups (252 continuation bytes).
+template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
+    constexpr std::size_t kGroup = 4 * kBytes;
+    constexpr unsigned kSticky = 63;
+    constexpr bool kFull = !R::kEarlyEnds;
+    std::size_t conts = 0;
+    std::size_t i = 0;
+    unsigned level = 1, sticky = 0, singles = 1; // the first block alone, from zeros
+    bool ascii = false, afterPattern = false;
+    while (i + kBytes <= n) {
+        if (singles == 0 && i + kGroup <= n) {
+            if (sticky > 0 && level == 3 && !afterPattern) {
+                const unsigned phase = phaseBefore(p, i);
+                if (phase < 4) {
+                    const std::size_t end = fourByteGroups(p, i, n, phase);
+                    conts += (end - i) / kGroup * (3 * kBytes);
+                    if (end != i) {
+                        // What stopped the pattern is checked by countGroups next.
+                        i = end;
+                        afterPattern = true;
+                        continue;
+                    }
+                }
+            }
+            afterPattern = false;
+            // At level 3, a few groups at a time between tries of the four-byte pattern.
+            const unsigned start = sticky > 0 ? level : 1;
+            const unsigned limit = start == 1 ? 63 : start == 2 ? sticky : std::min(sticky, 4u);
+            Groups g = countGroupsAt<kFull>(start, p, i, n, limit, ascii, conts);
+            if (start > 1) sticky -= g.checked;
+            for (unsigned up = start + 1; g.off && up <= 3; ++up) {
+                g = countGroupsAt<kFull>(up, p, g.i, n, 1, ascii, conts);
+                if (!g.off) level = up, sticky = kSticky;
+            }
+            i = g.i;
+            if (!g.off) continue;
+            singles = 4;
+        }
+        // The full check, like level 3, reads the byte before as checked from two places
+        // back; after a group of level 1 that byte ends the run when it should have been
+        // a continuation byte.
+        if (i > 0 && p[i - 3] >= 0xE0 && !isContinuation(p[i - 1])) return {i - 1, conts, true};
+        const V cur = load(p + i);
+        const V cont = continuations(cur);
+        if (const std::uint32_t bad = mask(blockStops<R>(p, i, cur, cont))) {
+            const unsigned at = firstBit(bad);
+            conts += static_cast<std::size_t>(std::popcount(mask(cont) & below(at)));
+            return {i + at, conts, true};
+        }
+        conts += static_cast<std::size_t>(std::popcount(mask(cont)));
+        if (singles > 0) --singles;
+        ascii = mask(cur) == 0;
+        i += kBytes;
+    }
+    return {i, conts, false};
+}
+
 template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
+    if constexpr (kCountRuns<R>) return countRun<R>(p, n);
     constexpr std::size_t kGroup = 4 * kBytes;
     V acc = zero(); // continuation bytes per lane, summed before a lane can wrap
     std::size_t conts = 0;

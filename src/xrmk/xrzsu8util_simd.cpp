@@ -2,6 +2,7 @@
 // and AVX-512; the callers choose one set per call from what the CPU reports.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>

@@ -292,7 +292,7 @@ const std::vector<std::vector<std::string>> kMixes = {
 // What breaks counting by continuation bytes: stray continuation bytes alone, in twos and
 // in a run of four; leads cut short by the text that follows; leads from F8 up with three,
 // four and five continuation bytes; one continuation byte too many; a lead whose sequence
-// an ASCII byte ends.
+// an ASCII byte ends, and a stray continuation byte after such an ASCII byte.
 const std::vector<std::string> kBreaks = {"\x80",
                                           "\xBF\xBF",
                                           "\x80\x80\x80\x80",
@@ -306,7 +306,8 @@ const std::vector<std::string> kBreaks = {"\x80",
                                           "\xFF\x80\x80\x80",
                                           "\xC3\xA9\xA9",
                                           "\xE3\x41\x42",
-                                          "\xE0\x41\x80"};
+                                          "\xE0\x41\x80",
+                                          "\xF0\x80\x41\x80"};
 
 // The widest kernel set counts in steps of 976 bytes (16 windows of 61, after its first
 // 64-byte group): each break at every offset of the first two steps and of the blocks,
@@ -339,6 +340,30 @@ TEST(Utf8Kernels, ContinuationCountsOfRandomTextWithBreaks) {
         for (unsigned k = rng() % 5; k > 0; --k)
             x.insert(rng() % (x.size() + 1), kBreaks[rng() % kBreaks.size()]);
         ASSERT_EQ(continuationCountMismatch(x, shift), "") << "round " << round;
+    }
+}
+
+// Long texts of stretches of different mixes (four-byte characters only, ASCII only, each
+// of the mixes above), so that the counting kernels change between their ways of checking
+// groups along a run, with breaks and special sequences at random places: every count,
+// the trim and the sizes by characters, from any alignment.
+TEST(Utf8Kernels, CountsOfLongTextsThatChangeScript) {
+    std::vector<std::vector<std::string>> mixes = kMixes;
+    mixes.push_back({"\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E"});
+    mixes.push_back({"a", "b", " ", "."});
+    std::vector<std::string> breaks = kBreaks;
+    breaks.insert(breaks.end(), kSpecial.begin(), kSpecial.end());
+    std::mt19937 rng(41);
+    for (int round = 0; round < 400; ++round) {
+        std::string x;
+        for (unsigned k = 1 + rng() % 6; k > 0; --k)
+            x += randomText(mixes[rng() % mixes.size()], rng() % 3000, rng);
+        for (unsigned k = rng() % 4; k > 0; --k)
+            x.insert(rng() % (x.size() + 1), breaks[rng() % breaks.size()]);
+        const xrequiv::Bytes a(x.begin(), x.end());
+        const std::size_t shift = rng() % 64;
+        for (auto isa : xrequiv::kernels())
+            ASSERT_EQ(xrequiv::countMismatch(isa, a, shift), "") << "round " << round;
     }
 }
 
