@@ -199,10 +199,15 @@ struct Groups {
     unsigned checked;
 };
 
+// Groups in a row without sequences before the ASCII test is tried: in text with a few
+// other characters among ASCII, a test at every such group would mostly mispredict.
+constexpr unsigned kAsciiStreak = 2;
+
 // The groups of four blocks from p + i (three readable bytes before it) while each byte
 // passes the check of the level, at most `limit` of them checked; their continuation
-// bytes are added to conts. After a block of ASCII (ascii, kept up to date), a group is
-// first tried for ASCII alone: no sequence reaches into it then.
+// bytes are added to conts. After kAsciiStreak groups without sequences (ascii counts
+// them, kept up to date), the groups are first tried for ASCII alone: no sequence
+// reaches into them then.
 //
 // Counting by continuation bytes needs every continuation byte to belong to the sequence
 // of the last lead before it. At level 1 a continuation byte that passes follows a lead.
@@ -218,13 +223,13 @@ struct Groups {
 // none from F8 up; then the check is the full one.
 template <unsigned Level, bool Full>
 XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
-                             unsigned limit, bool& ascii, std::size_t& conts) {
+                             unsigned limit, unsigned& ascii, std::size_t& conts) {
     constexpr std::size_t kGroup = 4 * kBytes;
     V acc = zero(); // continuation bytes per lane, at most 4 a checked group
     bool off = false;
     unsigned checked = 0;
     while (checked < limit && i + kGroup <= n) {
-        if (ascii) {
+        if (ascii >= kAsciiStreak) {
             for (; i + kGroup <= n; i += kGroup) {
                 const std::uint8_t* q = p + i;
                 if (mask(or_(or_(load(q), load(q + kBytes)),
@@ -232,14 +237,14 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
                     break;
             }
             if (i + kGroup > n) break;
-            ascii = false;
+            ascii = 0;
         }
         const std::uint8_t* q = p + i;
         if (Level == 3 && q[-3] >= 0xE0 && !isContinuation(q[-1])) {
             off = true;
             break;
         }
-        V bad = zero(), found = zero(), top = zero(), last = zero();
+        V bad = zero(), found = zero(), top = zero();
         for (std::size_t k = 0; k < 4; ++k) {
             const std::uint8_t* b = q + k * kBytes;
             const V cur = load(b);
@@ -247,7 +252,6 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
             bad = or_(bad, xor_(reached<Level>(b), cont));
             found = add(found, cont);
             if constexpr (Full) top = maxU(top, cur);
-            if (k == 3) last = cur;
         }
         if constexpr (Full) {
             // Leads from E0 up (level 1), F0 up (level 2; both in the group and the three
@@ -262,7 +266,9 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
         acc = sub(acc, found);
         i += kGroup;
         ++checked;
-        ascii = mask(last) == 0;
+        // Without continuation bytes a group holds no sequence that counts (Full runs:
+        // nothing but ASCII).
+        ascii = mask(Full ? top : found) == 0 ? ascii + 1 : 0;
     }
     conts += sum(acc);
     return {i, off, checked};
@@ -270,7 +276,7 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
 
 template <bool Full>
 XR_INLINE Groups countGroupsAt(unsigned level, const std::uint8_t* p, std::size_t i,
-                               std::size_t n, unsigned limit, bool& ascii, std::size_t& conts) {
+                               std::size_t n, unsigned limit, unsigned& ascii, std::size_t& conts) {
     if (level == 1) return countGroups<1, Full>(p, i, n, limit, ascii, conts);
     if (level == 2) return countGroups<2, Full>(p, i, n, limit, ascii, conts);
     return countGroups<3, Full>(p, i, n, limit, ascii, conts);
@@ -332,7 +338,8 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
     std::size_t conts = 0;
     std::size_t i = 0;
     unsigned level = 1, sticky = 0, singles = 1; // the first block alone, from zeros
-    bool ascii = false, afterPattern = false;
+    unsigned ascii = 0;
+    bool afterPattern = false;
     while (i + kBytes <= n) {
         if (singles == 0 && i + kGroup <= n) {
             if (sticky > 0 && level == 3 && !afterPattern) {
@@ -375,7 +382,7 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
         }
         conts += static_cast<std::size_t>(std::popcount(mask(cont)));
         if (singles > 0) --singles;
-        ascii = mask(cur) == 0;
+        ascii = mask(cur) == 0 ? kAsciiStreak : 0;
         i += kBytes;
     }
     return {i, conts, false};
