@@ -432,14 +432,40 @@ template <class R> Run structureRun(const std::uint8_t* p, std::size_t n) {
     return {i, conts + sum(acc), false};
 }
 
+// ASCII of a in pairs of blocks from a + i, where no sequence reaches in from before,
+// while b holds the same letters in either case; where the first pair that does not
+// starts. The first byte that differs in case, if none did before, goes to firstDiff.
+inline std::size_t foldAsciiPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t i,
+                                  std::size_t n, std::size_t& firstDiff) {
+    for (; i + 2 * kBytes <= n; i += 2 * kBytes) {
+        const V x0 = load(a + i), x1 = load(a + i + kBytes);
+        const V y0 = load(b + i), y1 = load(b + i + kBytes);
+        if (mask(or_(x0, x1))) break;
+        if (anySet(or_(xor_(foldAscii(x0), foldAscii(y0)), xor_(foldAscii(x1), foldAscii(y1)))))
+            break;
+        if (firstDiff == SIZE_MAX) {
+            const std::uint64_t differ = (~mask(eq(x0, y0)) & kAllBits) |
+                                         std::uint64_t{~mask(eq(x1, y1)) & kAllBits} << kBytes;
+            if (differ) firstDiff = i + static_cast<std::size_t>(std::countr_zero(differ));
+        }
+    }
+    return i;
+}
+
 FoldRun foldRun(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
     std::size_t firstDiff = SIZE_MAX;
     std::size_t i = 0;
+    bool quiet = true; // no sequence reaches into the block at i from before
     for (; i + kBytes <= n; i += kBytes) {
+        if (quiet) {
+            i = foldAsciiPairs(a, b, i, n, firstDiff);
+            if (i + kBytes > n) break;
+        }
         const V x = load(a + i), y = load(b + i);
         const std::uint32_t differ = ~mask(eq(x, y)) & kAllBits;
         // ASCII with no sequence reaching in from before has nothing to check but the letters.
         const bool ascii = mask(x) == 0 && quietBefore(a, i);
+        quiet = ascii;
         if (differ == 0 && ascii) continue;
         std::uint32_t stop = ~mask(eq(foldAscii(x), foldAscii(y))) & kAllBits;
         if (!ascii) stop |= mask(blockStops<Stops<0xF8>>(a, i, x, continuations(x)));
