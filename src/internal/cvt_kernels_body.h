@@ -646,6 +646,17 @@ template <bool BigIn> XR_INLINE Y pack16(Y a, Y b) {
         return _mm256_packus_epi32(a, b);
     }
 }
+// Eight code points from U+10000 to below 0x200000 as four bytes each, in their lanes.
+XR_INLINE Y fourBytes(Y cp) {
+    const auto field = [cp](Y shifted, int mask) {
+        return _mm256_and_si256(shifted, _mm256_set1_epi32(mask));
+    };
+    return _mm256_or_si256(
+        _mm256_or_si256(_mm256_set1_epi32(static_cast<int>(0x808080F0u)), _mm256_srli_epi32(cp, 18)),
+        _mm256_or_si256(_mm256_or_si256(field(_mm256_srli_epi32(cp, 4), 0x3F00),
+                                        field(_mm256_slli_epi32(cp, 10), 0x3F0000)),
+                        field(_mm256_slli_epi32(cp, 24), 0x3F000000)));
+}
 // Eight code points below 0x200000 as UTF-8: encodeStep on each half, the second stored
 // right after the first's bytes, so that the stores reach at most 16 bytes past them and
 // 32 past dst; returns the length.
@@ -728,8 +739,19 @@ Progress utf32ToUtf8(const std::uint8_t* src, std::size_t units, std::uint8_t* d
                 o += ::xr::enc256::threeByteLanes(u, dst + o);
             }
         } else if (allBelow<BigIn>(any, 0x200000)) {
-            for (int q = 0; q < 8; ++q)
-                o += encodeStep8(units32Y<BigIn>(loadY(p + 32 * q)), dst + o);
+            Y least = _mm256_set1_epi32(0x1FFFFF);
+            for (Y& w : v)
+                least = _mm256_min_epu32(least, w = units32Y<BigIn>(w));
+            if (_mm256_testz_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(0x10000), least),
+                                   _mm256_set1_epi32(-1))) {
+                // Four bytes each: the lanes themselves, lead byte first.
+                for (int q = 0; q < 8; ++q)
+                    _mm256_storeu_si256(reinterpret_cast<Y*>(dst + o + 32 * q), fourBytes(v[q]));
+                o += 256;
+            } else {
+                for (int q = 0; q < 8; ++q)
+                    o += encodeStep8(v[q], dst + o);
+            }
         } else {
             break;
         }
