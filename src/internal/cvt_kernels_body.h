@@ -232,17 +232,7 @@ XR_INLINE W byNibble(W v, V table) {
                                _mm512_and_si512(_mm512_srli_epi16(v, 4), bytesW(0x0F)));
 }
 
-// Where the block after the one at p starts: at the first of bytes 61 to 63 that is not a
-// continuation byte, else at 64. Read apart from the vector compares, so that the next
-// block's load does not wait for them.
-XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
-    std::uint32_t tail;
-    std::memcpy(&tail, p + 60, 4);
-    // Bit 7 of each byte: set unless the byte is 10xxxxxx; byte 60 aside.
-    const std::uint32_t flipped = tail ^ 0x80808080u;
-    const std::uint32_t starts = (flipped | flipped << 1) & 0x80808000u;
-    return starts ? 60 + static_cast<unsigned>(__builtin_ctz(starts)) / 8 : 64;
-}
+using ::xr::dec256::nextBlock; // the start of the block after a 64-byte one
 
 // The characters starting at the bytes `emitted` of v, a block of one- and two-byte
 // characters (`twoByte` marks their leads): the code at every byte in 16-bit lanes, 32 to
