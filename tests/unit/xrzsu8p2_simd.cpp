@@ -5,7 +5,7 @@
 // every length, offset and room, and with every byte value at every place of four blocks.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -139,7 +139,7 @@ Bytes expectDecode(const Bytes& s, std::size_t dL) {
 std::string kernelMismatch(bool encode, const xr::utf8::PairKernels& k, const Bytes& s,
                            std::size_t dL, std::size_t shift = 0) {
     std::vector<std::uint8_t> in(shift + s.size());
-    std::memcpy(in.data() + shift, s.data(), s.size());
+    std::copy(s.begin(), s.end(), in.begin() + static_cast<std::ptrdiff_t>(shift));
     std::vector<std::uint8_t> out(dL + 16, xrequiv::kGuard);
     const Bytes want = encode ? expectEncode(s, dL) : expectDecode(s, dL);
     const std::size_t got =
