@@ -19,13 +19,15 @@ struct PairKernels {
     std::size_t (*decode)(const std::uint8_t* s, std::size_t sL, std::uint8_t* d, std::size_t dL);
 };
 
-// The word-at-a-time forms, and the 512-bit forms (AVX-512 VBMI2 and BMI2, which the
-// dispatch has checked before it picks the Avx512 level).
+// The word-at-a-time forms, the 256-bit forms (AVX2), and the 512-bit forms (AVX-512
+// VBMI2 and BMI2, which the dispatch has checked before it picks the Avx512 level).
 const PairKernels& wordPairKernels();
+const PairKernels& avx2PairKernels();
 const PairKernels& vbmiPairKernels();
 
 template <Isa I> const PairKernels& pairKernels() {
     if constexpr (I == Isa::Avx512) return vbmiPairKernels();
+    if constexpr (I == Isa::Avx2) return avx2PairKernels();
     return wordPairKernels();
 }
 

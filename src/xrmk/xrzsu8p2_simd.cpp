@@ -100,11 +100,168 @@ constexpr std::array<std::uint8_t, 128> spreadPairs() {
 }
 constexpr auto kSpreadPairs = spreadPairs();
 
+// The AVX2 forms work on windows of four characters per 128-bit lane (16 input bytes,
+// 24 output bytes) and put out the 16 bytes that start `at` bytes into a lane's window.
+// Each character's 32-bit lane holds its pair less the two EDs (h1 h2 l1 l2); an output byte
+// takes one of those, or zero where an ED goes, which the second table adds.
+constexpr std::uint8_t spreadIndex(std::size_t at, std::size_t j) {
+    constexpr std::uint8_t kFrom[6] = {0x80, 0, 1, 0x80, 2, 3};
+    const std::size_t c = (at + j) / 6, k = (at + j) % 6;
+    return kFrom[k] == 0x80 ? 0x80 : static_cast<std::uint8_t>(4 * c + kFrom[k]);
+}
+constexpr std::array<std::uint8_t, 32> spreadWindows(std::size_t at0, std::size_t at1) {
+    std::array<std::uint8_t, 32> t{};
+    for (std::size_t j = 0; j < 16; ++j) {
+        t[j] = spreadIndex(at0, j);
+        t[16 + j] = spreadIndex(at1, j);
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 32> edBytes(std::size_t at0, std::size_t at1) {
+    std::array<std::uint8_t, 32> t{};
+    for (std::size_t j = 0; j < 32; ++j)
+        t[j] = (j < 16 ? at0 + j : at1 + j - 16) % 3 == 0 ? 0xED : 0;
+    return t;
+}
+// 16 characters, 96 output bytes: three registers whose lanes start at characters
+// (0, 2), (4, 8) and (10, 12), so that each lane's 16 output bytes lie in its window.
+constexpr std::array<std::uint8_t, 32> kSpreadA = spreadWindows(0, 4),
+                                       kSpreadB = spreadWindows(8, 0),
+                                       kSpreadC = spreadWindows(4, 8);
+constexpr std::array<std::uint8_t, 32> kEdA = edBytes(0, 4), kEdB = edBytes(8, 0),
+                                       kEdC = edBytes(4, 8);
+
+// Decoding gathers the pair bytes h1 h2 l1 l2 of two pairs per 128-bit lane: the first two
+// from a lane loaded at their start into bytes 0..7, the next two from a lane loaded 4 bytes
+// before theirs into bytes 8..15 (so that the last lane of a block ends at its end).
+constexpr std::array<std::uint8_t, 32> gatherTwo(std::size_t skip, std::size_t to) {
+    constexpr std::uint8_t kAt[4] = {1, 2, 4, 5};
+    std::array<std::uint8_t, 32> t{};
+    for (std::size_t j = 0; j < 32; ++j) {
+        const std::size_t i = j % 16;
+        t[j] = i >= to && i < to + 8
+                   ? static_cast<std::uint8_t>(skip + 6 * ((i - to) / 4) + kAt[(i - to) % 4])
+                   : 0x80;
+    }
+    return t;
+}
+constexpr auto kGatherFirst = gatherTwo(0, 0), kGatherSecond = gatherTwo(4, 8);
+
 } // namespace
 
 const PairKernels& wordPairKernels() {
     static constexpr PairKernels kWords{encodeWords, decodeWords};
     return kWords;
+}
+
+XR_TARGET_BEGIN(XR_AVX2_FEATURES)
+namespace {
+
+__m256i load256(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__m256i loadLanes(const std::uint8_t* lo, const std::uint8_t* hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+}
+__m256i splat(std::uint32_t v) {
+    return _mm256_set1_epi32(static_cast<int>(v));
+}
+void store256(std::uint8_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// The window's characters as h1 h2 l1 l2 per 32-bit lane, and the mask of the lanes
+// that hold a four-byte character with a surrogate pair: h1 = 9F+p is A0..AF exactly
+// for planes 1..16.
+struct Window {
+    __m256i pair;
+    unsigned ok;
+};
+XR_INLINE Window encodeWindow(__m256i w) {
+    const __m256i pair = _mm256_add_epi32(
+        _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(w, 2), splat(0x3C1C)),
+                                        _mm256_and_si256(_mm256_srli_epi32(w, 12), splat(0x303))),
+                        _mm256_and_si256(w, splat(0xFF0F0000))),
+        splat(0xB0809F));
+    const __m256i ok = _mm256_and_si256(
+        _mm256_cmpeq_epi32(_mm256_and_si256(w, splat(kFourByteMask)), splat(kFourByte)),
+        _mm256_cmpeq_epi32(_mm256_and_si256(pair, splat(0x30)), splat(0x20)));
+    return {pair, static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(ok)))};
+}
+
+// Blocks of 16 characters, while all of them convert and fit; the word form finishes.
+std::size_t encodeAvx2(const std::uint8_t* s, std::size_t sL, std::uint8_t* d, std::size_t dL) {
+    const std::size_t most = std::min(sL / 4, dL / 6);
+    const __m256i spreadA = load256(kSpreadA.data()), spreadB = load256(kSpreadB.data()),
+                  spreadC = load256(kSpreadC.data());
+    const __m256i edA = load256(kEdA.data()), edB = load256(kEdB.data()),
+                  edC = load256(kEdC.data());
+    std::size_t done = 0;
+    for (; most - done >= 16; done += 16) {
+        const std::uint8_t* in = s + 4 * done;
+        const Window a = encodeWindow(loadLanes(in, in + 8));
+        const Window b = encodeWindow(loadLanes(in + 16, in + 32));
+        const Window c = encodeWindow(loadLanes(in + 40, in + 48));
+        // Characters 0..3 from a, 4..11 from b, 12..15 from c.
+        if (((a.ok | 0xF0) & b.ok & (c.ok | 0x0F)) != 0xFF) break;
+        std::uint8_t* out = d + 6 * done;
+        store256(out, _mm256_or_si256(_mm256_shuffle_epi8(a.pair, spreadA), edA));
+        store256(out + 32, _mm256_or_si256(_mm256_shuffle_epi8(b.pair, spreadB), edB));
+        store256(out + 64, _mm256_or_si256(_mm256_shuffle_epi8(c.pair, spreadC), edC));
+    }
+    return done + encodeWords(s + 4 * done, sL - 4 * done, d + 6 * done, dL - 6 * done);
+}
+
+// h1 h2 l1 l2 per 32-bit lane to the four-byte character; y holds u = (h1&F)+1 in its low
+// byte and h2's low two bits above it, which both go up by 12.
+XR_INLINE __m256i fourBytes(__m256i g) {
+    const __m256i y = _mm256_add_epi32(_mm256_and_si256(g, splat(0x30F)), splat(1));
+    const __m256i lows =
+        _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(y, 12), splat(0x303000)),
+                        _mm256_and_si256(_mm256_srli_epi32(y, 2), splat(7)));
+    const __m256i rest = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(g, 2), splat(0xF00)),
+                                         _mm256_and_si256(g, splat(0xFF0F0000)));
+    return _mm256_or_si256(_mm256_or_si256(lows, rest), splat(0x8080F0));
+}
+
+// Blocks of 16 pairs, while all of them match and fit; the word form finishes.
+std::size_t decodeAvx2(const std::uint8_t* s, std::size_t sL, std::uint8_t* d, std::size_t dL) {
+    const std::size_t most = std::min(sL / 6, dL / 4);
+    const __m256i masks0 = load256(kPairMasks.data()), masks1 = load256(kPairMasks.data() + 32),
+                  masks2 = load256(kPairMasks.data() + 64);
+    const __m256i values0 = load256(kPairValues.data()), values1 = load256(kPairValues.data() + 32),
+                  values2 = load256(kPairValues.data() + 64);
+    const __m256i first = load256(kGatherFirst.data()), second = load256(kGatherSecond.data());
+    std::size_t done = 0;
+    for (; most - done >= 16; done += 16) {
+        const std::uint8_t* in = s + 6 * done;
+        const __m256i ok = _mm256_and_si256(
+            _mm256_and_si256(
+                _mm256_cmpeq_epi8(_mm256_and_si256(load256(in), masks0), values0),
+                _mm256_cmpeq_epi8(_mm256_and_si256(load256(in + 32), masks1), values1)),
+            _mm256_cmpeq_epi8(_mm256_and_si256(load256(in + 64), masks2), values2));
+        if (_mm256_movemask_epi8(ok) != -1) break;
+        // Pairs 0..3 and 4..7 in the lanes of the first, 8..11 and 12..15 of the second.
+        const __m256i g0 = _mm256_or_si256(_mm256_shuffle_epi8(loadLanes(in, in + 24), first),
+                                           _mm256_shuffle_epi8(loadLanes(in + 8, in + 32), second));
+        const __m256i g1 =
+            _mm256_or_si256(_mm256_shuffle_epi8(loadLanes(in + 48, in + 72), first),
+                            _mm256_shuffle_epi8(loadLanes(in + 56, in + 80), second));
+        std::uint8_t* out = d + 4 * done;
+        store256(out, fourBytes(g0));
+        store256(out + 32, fourBytes(g1));
+    }
+    return done + decodeWords(s + 6 * done, sL - 6 * done, d + 4 * done, dL - 4 * done);
+}
+
+} // namespace
+XR_TARGET_END
+
+const PairKernels& avx2PairKernels() {
+    static constexpr PairKernels kAvx2{encodeAvx2, decodeAvx2};
+    return kAvx2;
 }
 
 XR_TARGET_BEGIN(XR_AVX512_FEATURES)
