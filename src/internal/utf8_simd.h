@@ -84,6 +84,26 @@ using EncodeStops = Stops<0xF0, true>;
 using EncodeNulStops = Stops<0xF0, true, true>;
 using DecodeStops = Stops<0xF0, true, false, true>;
 
+// Text of four-byte characters only repeats a pattern of top bits every four bytes: the
+// bits a byte must have in each place of an N-byte block (mask) and their values, those of
+// a lead F0..F7 at the offsets phase, phase + 4, ..., those of a continuation byte elsewhere.
+template <std::size_t N> struct alignas(N) FourBytePattern {
+    std::uint8_t mask[N], value[N];
+};
+template <std::size_t N> constexpr FourBytePattern<N> makeFourBytePattern(unsigned phase) {
+    FourBytePattern<N> t{};
+    for (unsigned k = 0; k < N; ++k) {
+        const bool lead = k % 4 == phase;
+        t.mask[k] = lead ? 0xF8 : 0xC0;
+        t.value[k] = lead ? 0xF0 : 0x80;
+    }
+    return t;
+}
+template <std::size_t N>
+constexpr FourBytePattern<N> kFourBytePatterns[4] = {
+    makeFourBytePattern<N>(0), makeFourBytePattern<N>(1), makeFourBytePattern<N>(2),
+    makeFourBytePattern<N>(3)};
+
 // The kernels of one instruction set (defined in xrzsu8util_simd.cpp):
 //  structureRun  whole blocks of p[0..n) while they keep the rules R;
 //  foldRun       whole blocks of a[0..n) and b[0..n) while they make a FoldRun;

@@ -282,24 +282,6 @@ XR_INLINE Groups countGroupsAt(unsigned level, const std::uint8_t* p, std::size_
     return countGroups<3, Full>(p, i, n, limit, ascii, conts);
 }
 
-// Text of four-byte characters only repeats a pattern of top bits every four bytes: a
-// lead F0..F7 at the offsets phase, phase + 4, ... of each block, continuation bytes
-// elsewhere. Groups that keep it need no look at the bytes before each block.
-struct alignas(kBytes) FourBytePattern {
-    std::uint8_t mask[kBytes], value[kBytes];
-};
-constexpr FourBytePattern makeFourBytePattern(unsigned phase) {
-    FourBytePattern t{};
-    for (unsigned k = 0; k < kBytes; ++k) {
-        const bool lead = k % 4 == phase;
-        t.mask[k] = lead ? 0xF8 : 0xC0;
-        t.value[k] = lead ? 0xF0 : 0x80;
-    }
-    return t;
-}
-constexpr FourBytePattern kFourBytePatterns[4] = {makeFourBytePattern(0), makeFourBytePattern(1),
-                                                  makeFourBytePattern(2), makeFourBytePattern(3)};
-
 // The phase of the pattern that the checked text before p + i (a whole block of it)
 // would go on in: its last block keeps the pattern and its last lead is of four bytes
 // (so that its sequence reaches exactly `phase` bytes into the group); else 4.
@@ -312,10 +294,12 @@ inline unsigned phaseBefore(const std::uint8_t* p, std::size_t i) {
 }
 
 // The groups from p + i on that keep the pattern of the phase: where the first that does
-// not starts. Each group holds 3 * kBytes continuation bytes.
+// not starts, with no look at the bytes before each block. Each group holds 3 * kBytes
+// continuation bytes.
 inline std::size_t fourByteGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
                                   unsigned phase) {
-    const V m = load(kFourBytePatterns[phase].mask), v = load(kFourBytePatterns[phase].value);
+    const V m = load(kFourBytePatterns<kBytes>[phase].mask),
+            v = load(kFourBytePatterns<kBytes>[phase].value);
     for (; i + 4 * kBytes <= n; i += 4 * kBytes) {
         const std::uint8_t* q = p + i;
         const V off = or_(or_(xor_(and_(load(q), m), v), xor_(and_(load(q + kBytes), m), v)),

@@ -180,28 +180,12 @@ XR_INLINE Mask blockStops(const std::uint8_t* p, std::size_t i, V cur, Mask cont
 template <class R>
 constexpr bool kPatternRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
 
-// The top bits that a byte must have in each place of a block (mask) and their values:
-// those of a four-byte lead at the offsets phase, phase + 4, ..., those of a
-// continuation byte elsewhere.
-struct alignas(kBytes) Pattern {
-    std::uint8_t mask[kBytes], value[kBytes];
-};
-constexpr Pattern makePattern(unsigned phase) {
-    Pattern t{};
-    for (unsigned k = 0; k < kBytes; ++k) {
-        const bool lead = k % 4 == phase;
-        t.mask[k] = lead ? 0xF8 : 0xC0;
-        t.value[k] = lead ? 0xF0 : 0x80;
-    }
-    return t;
-}
-constexpr Pattern kPatterns[4] = {makePattern(0), makePattern(1), makePattern(2), makePattern(3)};
 constexpr unsigned kNoPattern = 4;
 constexpr std::size_t kPatternConts = 3 * kBytes;
 
 // Whether the group g keeps the pattern of the phase.
 XR_INLINE bool keepsPattern(const Group& g, unsigned phase) {
-    const Pattern& t = kPatterns[phase];
+    const FourBytePattern<kBytes>& t = kFourBytePatterns<kBytes>[phase];
     const V mask = load(t.mask), value = load(t.value);
     V off = _mm512_setzero_si512();
     for (std::size_t k = 0; k < 4; ++k) // off |= (byte & mask) ^ value
