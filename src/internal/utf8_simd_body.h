@@ -21,6 +21,9 @@ inline V or_(V a, V b) {
 inline V and_(V a, V b) {
     return _mm256_and_si256(a, b);
 }
+inline V andNot(V a, V b) { // ~a & b
+    return _mm256_andnot_si256(a, b);
+}
 inline V xor_(V a, V b) {
     return _mm256_xor_si256(a, b);
 }
@@ -76,6 +79,9 @@ inline V or_(V a, V b) {
 }
 inline V and_(V a, V b) {
     return _mm_and_si128(a, b);
+}
+inline V andNot(V a, V b) { // ~a & b
+    return _mm_andnot_si128(a, b);
 }
 inline V xor_(V a, V b) {
     return _mm_xor_si128(a, b);
@@ -177,7 +183,9 @@ inline bool anySet(V v) {
 
 // Runs for counting (leads up to F7, no other stops) take groups of four blocks by a
 // lighter check than the full one: whether each byte is a continuation byte exactly when
-// a lead up to one, two or three places before (the check's level) reaches it. Sign bits
+// a lead up to one, two or three places before (the check's level) reaches it. Counting
+// by continuation bytes alone checks at level 1 only that each continuation byte follows
+// a lead. Sign bits
 // of the bytes so reached: the saturating subtractions leave the sign bit of a lead of
 // at least two bytes one place before, of one of at least three bytes two places before,
 // of one of at least four bytes three places before, and of no other byte.
@@ -190,6 +198,14 @@ template <unsigned Level> inline V reached(const std::uint8_t* q) {
 
 template <class R>
 constexpr bool kCountRuns = R::kTop == 0xF8 && !R::kSurrogates && !R::kNul && !R::kC0C1;
+
+// Whether a lead two or three places before q would reach into q across a byte that is
+// not a continuation byte: a sequence that ended early, which a check that looks back
+// from the bytes at q takes for one that goes on.
+inline bool endedEarlyBefore(const std::uint8_t* q) {
+    return (q[-2] >= 0xE0 && !isContinuation(q[-1])) ||
+           (q[-3] >= 0xF0 && !(isContinuation(q[-2]) && isContinuation(q[-1])));
+}
 
 // Where the groups taken by countGroups stopped: at a group that fails its check (off),
 // or after `limit` checked groups or at the end; and how many it checked.
@@ -210,17 +226,18 @@ constexpr unsigned kAsciiStreak = 2;
 // reaches into them then.
 //
 // Counting by continuation bytes needs every continuation byte to belong to the sequence
-// of the last lead before it. At level 1 a continuation byte that passes follows a lead.
-// At level 2 it follows a lead or follows one that follows a lead of at least three
-// bytes: the byte before it, reached too, cannot be a byte below C0 that starts a
-// character, once it has passed a check of any level. At level 3 the same, with leads of
-// four bytes or more taking three continuation bytes, once the two bytes before have
-// passed a check of level 2 at least; the byte just before the group may have passed one
-// of level 1 only, so its reach from two places back is checked here. So the levels may
-// alternate along a run; a lead whose sequence ends early is let in (the counts by
-// continuation bytes allow it). Runs of the full rules (Full) need in addition no lead
-// of more bytes than the level reaches (in the group and the three bytes before it) and
-// none from F8 up; then the check is the full one.
+// of the last lead before it, and lets a lead whose sequence ends early in. At level 1
+// each continuation byte must follow a lead: ~(byte before) & (continuation mask) is then
+// below 0x40 in every byte. At level 2 a continuation byte that passes follows a lead or
+// follows one that follows a lead of at least three bytes: the byte before it, reached
+// too, has passed the same check and is a continuation byte, unless it lies before the
+// group and passed level 1 only; endedEarlyBefore tells that case. At level 3 the same,
+// with leads of four bytes or more taking three continuation bytes. So the levels may
+// alternate along a run. Runs of the full rules (Full) check at level 1 as at the others,
+// and need in addition no lead of more bytes than the level reaches (in the group and the
+// three bytes before it) and none from F8 up; then the check is the full one; the byte
+// just before a group of level 3 may have passed level 1 only, so its reach from two
+// places back is checked then.
 template <unsigned Level, bool Full>
 XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n,
                              unsigned limit, unsigned& ascii, std::size_t& conts) {
@@ -228,31 +245,33 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
     V acc = zero(); // continuation bytes per lane, at most 4 a checked group
     bool off = false;
     unsigned checked = 0;
+    auto skipAscii = [&] {
+        for (; i + kGroup <= n; i += kGroup) {
+            const std::uint8_t* q = p + i;
+            if (mask(or_(or_(load(q), load(q + kBytes)),
+                         or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
+                break;
+        }
+        ascii = 0;
+    };
+    if (Full ? Level == 3 && p[i - 3] >= 0xE0 && !isContinuation(p[i - 1])
+             : Level >= 2 && endedEarlyBefore(p + i))
+        return {i, true, 0};
+    if (ascii >= kAsciiStreak) skipAscii();
     while (checked < limit && i + kGroup <= n) {
-        if (ascii >= kAsciiStreak) {
-            for (; i + kGroup <= n; i += kGroup) {
-                const std::uint8_t* q = p + i;
-                if (mask(or_(or_(load(q), load(q + kBytes)),
-                             or_(load(q + 2 * kBytes), load(q + 3 * kBytes)))))
-                    break;
-            }
-            if (i + kGroup > n) break;
-            ascii = 0;
-        }
         const std::uint8_t* q = p + i;
-        if (Level == 3 && q[-3] >= 0xE0 && !isContinuation(q[-1])) {
-            off = true;
-            break;
-        }
+        constexpr bool kLoose = Level == 1 && !Full;
         V bad = zero(), found = zero(), top = zero();
         for (std::size_t k = 0; k < 4; ++k) {
             const std::uint8_t* b = q + k * kBytes;
             const V cur = load(b);
             const V cont = continuations(cur);
-            bad = or_(bad, xor_(reached<Level>(b), cont));
+            if constexpr (kLoose) bad = or_(bad, andNot(load(b - 1), cont));
+            else bad = or_(bad, xor_(reached<Level>(b), cont));
             found = add(found, cont);
             if constexpr (Full) top = maxU(top, cur);
         }
+        if constexpr (kLoose) bad = or_(bad, add(bad, bad)); // bit 6 to the sign bit
         if constexpr (Full) {
             // Leads from E0 up (level 1), F0 up (level 2; both in the group and the three
             // bytes before) or F8 up (level 3).
@@ -269,6 +288,7 @@ XR_INLINE Groups countGroups(const std::uint8_t* p, std::size_t i, std::size_t n
         // Without continuation bytes a group holds no sequence that counts (Full runs:
         // nothing but ASCII).
         ascii = mask(Full ? top : found) == 0 ? ascii + 1 : 0;
+        if (ascii >= kAsciiStreak) skipAscii();
     }
     conts += sum(acc);
     return {i, off, checked};
@@ -353,10 +373,18 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
             if (!g.off) continue;
             singles = 4;
         }
-        // The full check, like level 3, reads the byte before as checked from two places
-        // back; after a group of level 1 that byte ends the run when it should have been
-        // a continuation byte.
-        if (i > 0 && p[i - 3] >= 0xE0 && !isContinuation(p[i - 1])) return {i - 1, conts, true};
+        // The full check, like level 3, reads the bytes before as checked from two and
+        // three places back; after a group of level 1 they end the run where they break
+        // that: the byte before, when it should have been a continuation byte, or (counts
+        // by continuation bytes, whose level 1 lets in any early end) the three bytes.
+        if (i > 0) {
+            if (kFull && p[i - 3] >= 0xE0 && !isContinuation(p[i - 1])) return {i - 1, conts, true};
+            if (!kFull && endedEarlyBefore(p + i)) {
+                for (std::size_t k = 1; k <= 3; ++k)
+                    conts -= isContinuation(p[i - k]);
+                return {i - 3, conts, true};
+            }
+        }
         const V cur = load(p + i);
         const V cont = continuations(cur);
         if (const std::uint32_t bad = mask(blockStops<R>(p, i, cur, cont))) {

@@ -292,7 +292,8 @@ const std::vector<std::vector<std::string>> kMixes = {
 // What breaks counting by continuation bytes: stray continuation bytes alone, in twos and
 // in a run of four; leads cut short by the text that follows; leads from F8 up with three,
 // four and five continuation bytes; one continuation byte too many; a lead whose sequence
-// an ASCII byte ends, and a stray continuation byte after such an ASCII byte.
+// an ASCII byte ends, and a stray continuation byte after such an ASCII byte; a lead
+// whose sequence the next lead ends, with a stray continuation byte after that one's.
 const std::vector<std::string> kBreaks = {"\x80",
                                           "\xBF\xBF",
                                           "\x80\x80\x80\x80",
@@ -307,7 +308,9 @@ const std::vector<std::string> kBreaks = {"\x80",
                                           "\xC3\xA9\xA9",
                                           "\xE3\x41\x42",
                                           "\xE0\x41\x80",
-                                          "\xF0\x80\x41\x80"};
+                                          "\xF0\x80\x41\x80",
+                                          "\xF0\xC3\xA9\xA9",
+                                          "\xE3\xC3\xA9\xA9"};
 
 // The widest kernel set counts in steps of 976 bytes (16 windows of 61, after its first
 // 64-byte group): each break at every offset of the first two steps and of the blocks,
