@@ -392,10 +392,15 @@ template <class R> Run countRun(const std::uint8_t* p, std::size_t n) {
             conts += static_cast<std::size_t>(std::popcount(mask(cont) & below(at)));
             return {i + at, conts, true};
         }
-        conts += static_cast<std::size_t>(std::popcount(mask(cont)));
+        // The first block ends where the next one is aligned, so that the groups load
+        // whole blocks without crossing cache lines; unless that leaves fewer than three
+        // bytes before them.
+        const std::size_t over = i == 0 ? reinterpret_cast<std::uintptr_t>(p) % kBytes : 0;
+        const std::size_t step = over == 0 || over > kBytes - 3 ? kBytes : kBytes - over;
+        conts += static_cast<std::size_t>(std::popcount(mask(cont) & (kAllBits >> (kBytes - step))));
         if (singles > 0) --singles;
         ascii = mask(cur) == 0 ? kAsciiStreak : 0;
-        i += kBytes;
+        i += step;
     }
     return {i, conts, false};
 }
