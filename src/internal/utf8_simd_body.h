@@ -183,12 +183,11 @@ inline bool anySet(V v) {
 
 // Runs for counting (leads up to F7, no other stops) take groups of four blocks by a
 // lighter check than the full one: whether each byte is a continuation byte exactly when
-// a lead up to one, two or three places before (the check's level) reaches it. Counting
-// by continuation bytes alone checks at level 1 only that each continuation byte follows
-// a lead. Sign bits
-// of the bytes so reached: the saturating subtractions leave the sign bit of a lead of
-// at least two bytes one place before, of one of at least three bytes two places before,
-// of one of at least four bytes three places before, and of no other byte.
+// a lead up to one, two or three places before (the check's level) reaches it (counting
+// by continuation bytes alone checks less at level 1: see countGroups). Sign bits of the
+// bytes so reached: the saturating subtractions leave the sign bit of a lead of at least
+// two bytes one place before, of one of at least three bytes two places before, of one
+// of at least four bytes three places before, and of no other byte.
 template <unsigned Level> inline V reached(const std::uint8_t* q) {
     V r = subSat(load(q - 1), 0x40);
     if constexpr (Level >= 2) r = maxU(r, subSat(load(q - 2), 0x60));
