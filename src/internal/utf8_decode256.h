@@ -118,6 +118,13 @@ XR_INLINE unsigned nextBlock(const std::uint8_t* p) {
     return starts ? 60 + static_cast<unsigned>(__builtin_ctz(starts)) / 8 : 64;
 }
 
+// The payload bits of each 32-bit lane (bytes x0..x3, lowest first; the lead on top) as one
+// number: x0 + x1 * 2^6 + x2 * 2^12 + x3 * 2^18.
+XR_INLINE Y joinSixBits(Y payload) {
+    return _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
+                             _mm256_set1_epi32(0x10000001));
+}
+
 // The code points of the characters that start at the positions `keep` (bit k: position
 // k) among the eight that start at window + 0, or window + 8 when Late; the window holds
 // 16 readable bytes. Stores eight whole lanes at dst, the characters first; returns how
@@ -141,8 +148,7 @@ XR_INLINE unsigned decode8(__m128i window, unsigned keep, std::uint8_t* dst) {
     const Y payload = _mm256_and_si256(
         lanes, _mm256_and_si256(leadBits, _mm256_set1_epi32(static_cast<int>(0xFF3F3F3Fu))));
     // b3 + b2 * 2^6 + b1 * 2^12 + lead * 2^18, then the bytes past the character dropped.
-    const Y whole = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
-                                      _mm256_set1_epi32(0x10000001));
+    const Y whole = joinSixBits(payload);
     const Y shifts = _mm256_shuffle_epi8(_mm256_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0,
                                                           0, 12, 12, 6, 0, 18, 18, 18, 18, 18, 18,
                                                           18, 18, 0, 0, 0, 0, 12, 12, 6, 0),
@@ -278,8 +284,7 @@ XR_INLINE void threeByteCodes(const std::uint8_t* p, Y cps[3]) {
     for (int g = 0; g < 3; ++g) {
         // b2 + b1 * 2^6 + (lead & 0F) * 2^12
         const Y payload = _mm256_and_si256(groups[g], _mm256_set1_epi32(0x000F3F3F));
-        cps[g] = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
-                                   _mm256_set1_epi32(0x10000001));
+        cps[g] = joinSixBits(payload);
     }
 }
 
@@ -299,8 +304,7 @@ XR_INLINE void fourByteCodes(const std::uint8_t* p, Y cps[2]) {
         // Lead byte on top, then b3 + b2 * 2^6 + b1 * 2^12 + (lead & 07) * 2^18.
         const Y payload =
             _mm256_and_si256(swap32Y(loadY(p + 32 * h)), _mm256_set1_epi32(0x073F3F3F));
-        cps[h] = _mm256_madd_epi16(_mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001)),
-                                   _mm256_set1_epi32(0x10000001));
+        cps[h] = joinSixBits(payload);
     }
 }
 
